@@ -1,0 +1,48 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace messwerte {
+
+// The lines of the measurement list, numbered from 0; a line is its text without the line break.
+class MeasurementList {
+ public:
+  virtual ~MeasurementList() = default;
+  // Text of line k (k >= 0), the empty text past the last line. Valid until the list changes.
+  virtual std::string_view ReadLine(int k) = 0;
+  // Puts `text` in place of line k's text; the line keeps its break, the line count stays.
+  virtual void ReplaceLine(int k, std::string_view text) = 0;
+};
+
+// A single-line field that an operation overwrites.
+class OutputField {
+ public:
+  virtual ~OutputField() = default;
+  virtual void SetText(std::string_view text) = 0;
+};
+
+// A measurement list held in memory, split at LF, CR LF or a lone CR.
+class LineList final : public MeasurementList {
+ public:
+  LineList() = default;
+  // "1\n2" has two lines, "1\n2\n" three (the last empty), "" none.
+  explicit LineList(std::string text);
+  LineList(const LineList&) = delete;
+  LineList& operator=(const LineList&) = delete;
+
+  std::string_view ReadLine(int k) override;
+  void ReplaceLine(int k, std::string_view text) override;
+
+  int LineCount() const { return static_cast<int>(lines_.size()); }
+  std::string Text() const;  // lines joined with "\n"
+
+ private:
+  std::string text_;
+  std::vector<std::string_view> lines_;  // views into text_ or replaced_
+  std::deque<std::string> replaced_;
+};
+
+}  // namespace messwerte

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace messwerte {
+
+enum class ParseStatus { kOk, kNotANumber, kOutOfRange };
+
+struct ParseResult {
+  ParseStatus status;
+  long double value;  // meaningful only with kOk
+};
+
+// Reads `text` as [blanks][sign]digits[separator digits][(E|e)[sign]digits][blanks], where the
+// digits may also stand only after the separator and blanks are spaces and tabs. The value is
+// correctly rounded to extended precision; kOutOfRange when it exceeds extended's range.
+ParseResult ParseNumber(std::string_view text, char separator) noexcept;
+
+// ParseNumber that throws Exception for anything but kOk; the message quotes the text.
+long double StrToFloat(std::string_view text, char separator);
+
+std::string IntToStr(std::int32_t value);
+
+// General format: at most 15 significant digits, no trailing zeros, plain notation from 1E-5 up
+// to 15 integer digits, else d.dddE[-]x. Zero is "0" (either sign). Throws for inf and NaN.
+std::string FloatToStr(long double value, char separator);
+
+// `text` in single quotes, shortened and with control characters made visible, for messages.
+std::string QuoteForMessage(std::string_view text);
+
+}  // namespace messwerte
