@@ -1,0 +1,186 @@
+#include "number_text.h"
+
+#include <locale.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "exception.h"
+
+namespace messwerte {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Powers of ten that extended precision holds exactly: 10^27 = 2^27 * 5^27 and 5^27 < 2^64.
+constexpr int kMaxExactPow10 = 27;
+constexpr int kMaxMantissaDigits = 19;  // 10^19 - 1 < 2^64
+
+constexpr long double kPow10[kMaxExactPow10 + 1] = {
+    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
+    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+
+locale_t CLocale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+  return c;
+}
+
+// The text between blanks, already checked against the number grammar, handed to the C library
+// with the separator mapped to '.'. Correctly rounded by glibc.
+ParseResult ParseSlow(std::string_view number, char separator) {
+  std::string c_text(number);
+  for (char& c : c_text)
+    if (c == separator) c = '.';
+  const long double value = strtold_l(c_text.c_str(), nullptr, CLocale());
+  if (std::isinf(value)) return {ParseStatus::kOutOfRange, 0};
+  return {ParseStatus::kOk, value};
+}
+
+}  // namespace
+
+ParseResult ParseNumber(std::string_view text, char separator) noexcept {
+  constexpr ParseResult kNotANumber{ParseStatus::kNotANumber, 0};
+  std::size_t i = 0;
+  std::size_t end = text.size();
+  while (i < end && IsBlank(text[i])) ++i;
+  while (end > i && IsBlank(text[end - 1])) --end;
+  const std::string_view number = text.substr(i, end - i);
+
+  bool negative = false;
+  if (i < end && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+  // Up to 19 significant digits go into the mantissa; `scale` is the power of ten to apply.
+  std::uint64_t mantissa = 0;
+  int mantissa_digits = 0;
+  long long scale = 0;
+  bool inexact = false;
+  bool any_digit = false;
+  bool after_separator = false;
+  for (; i < end; ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      any_digit = true;
+      const int digit = c - '0';
+      if (mantissa == 0 && digit == 0) {
+        if (after_separator) --scale;
+      } else if (mantissa_digits < kMaxMantissaDigits) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(digit);
+        ++mantissa_digits;
+        if (after_separator) --scale;
+      } else {
+        if (!after_separator) ++scale;
+        if (digit != 0) inexact = true;
+      }
+    } else if (c == separator && !after_separator) {
+      after_separator = true;
+    } else {
+      break;
+    }
+  }
+  if (!any_digit) return kNotANumber;
+
+  if (i < end && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool negative_exponent = false;
+    if (i < end && (text[i] == '+' || text[i] == '-')) negative_exponent = text[i++] == '-';
+    if (i == end || !IsDigit(text[i])) return kNotANumber;
+    long long exponent = 0;
+    for (; i < end && IsDigit(text[i]); ++i)
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - '0');
+    scale += negative_exponent ? -exponent : exponent;
+  }
+  if (i != end) return kNotANumber;
+
+  if (mantissa == 0) return {ParseStatus::kOk, negative ? -0.0L : 0.0L};
+  // Both operands exact, so one multiplication or division rounds once, correctly.
+  if (!inexact && scale >= -kMaxExactPow10 && scale <= kMaxExactPow10) {
+    const long double m = static_cast<long double>(mantissa);
+    const long double value = scale >= 0 ? m * kPow10[scale] : m / kPow10[-scale];
+    return {ParseStatus::kOk, negative ? -value : value};
+  }
+  return ParseSlow(number, separator);
+}
+
+long double StrToFloat(std::string_view text, char separator) {
+  const ParseResult result = ParseNumber(text, separator);
+  switch (result.status) {
+    case ParseStatus::kOk:
+      return result.value;
+    case ParseStatus::kOutOfRange:
+      throw Exception(QuoteForMessage(text) + " liegt außerhalb des Wertebereichs.");
+    case ParseStatus::kNotANumber:
+      break;
+  }
+  throw Exception(QuoteForMessage(text) + " ist kein gültiger Gleitkommawert.");
+}
+
+std::string IntToStr(std::int32_t value) { return std::to_string(value); }
+
+std::string FloatToStr(long double value, char separator) {
+  if (!std::isfinite(value)) throw Exception("Das Ergebnis liegt außerhalb des Wertebereichs.");
+  if (value == 0) return "0";
+
+  // d.dddddddddddddde±x: 15 significant digits, correctly rounded.
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.14Le", value);
+  const std::string_view formatted = buffer;
+  const bool negative = formatted[0] == '-';
+  const std::size_t first = negative ? 1 : 0;
+  std::string digits;
+  digits += formatted[first];
+  const std::size_t e_pos = formatted.find('e');
+  digits += formatted.substr(first + 2, e_pos - first - 2);
+  const int exponent = std::atoi(buffer + e_pos + 1);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string out = negative ? "-" : "";
+  const int count = static_cast<int>(digits.size());
+  if (exponent >= 15 || exponent < -5) {
+    out += digits[0];
+    if (count > 1) (out += separator).append(digits, 1);
+    out += 'E';
+    out += std::to_string(exponent);
+  } else if (exponent >= 0) {
+    const int integer_digits = exponent + 1;
+    if (count <= integer_digits) {
+      out += digits;
+      out.append(static_cast<std::size_t>(integer_digits - count), '0');
+    } else {
+      out.append(digits, 0, static_cast<std::size_t>(integer_digits));
+      (out += separator).append(digits, static_cast<std::size_t>(integer_digits));
+    }
+  } else {
+    (out += '0') += separator;
+    out.append(static_cast<std::size_t>(-exponent - 1), '0');
+    out += digits;
+  }
+  return out;
+}
+
+std::string QuoteForMessage(std::string_view text) {
+  constexpr std::size_t kShownBytes = 60;
+  std::string quoted = "'";
+  std::size_t i = 0;
+  for (; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    // Stop on a character boundary, never inside a UTF-8 sequence.
+    if (i >= kShownBytes && (byte & 0xC0) != 0x80) break;
+    if (byte < 0x20) {
+      // Control Pictures: U+2400 + byte, e.g. a tab shows as U+2409.
+      quoted += "\xE2\x90";
+      quoted += static_cast<char>(0x80 + byte);
+    } else if (byte == 0x7F) {
+      quoted += "\xE2\x90\xA1";
+    } else {
+      quoted += static_cast<char>(byte);
+    }
+  }
+  if (i < text.size()) quoted += "…";
+  return quoted + "'";
+}
+
+}  // namespace messwerte
