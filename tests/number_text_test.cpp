@@ -1,0 +1,186 @@
+#include "number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "exception.h"
+
+namespace messwerte {
+namespace {
+
+// The same number text with the other decimal separator.
+std::string WithSeparator(std::string text, char separator) {
+  for (char& c : text)
+    if (c == '.') c = separator;
+  return text;
+}
+
+struct Accepted {
+  const char* text;  // written with '.'
+  long double value;
+};
+
+class AcceptedText : public testing::TestWithParam<std::tuple<Accepted, char>> {};
+
+TEST_P(AcceptedText, ReadsTheCorrectlyRoundedValueWithEitherSeparator) {
+  const auto& [c, separator] = GetParam();
+  const std::string text = WithSeparator(c.text, separator);
+  const ParseResult result = ParseNumber(text, separator);
+  ASSERT_EQ(result.status, ParseStatus::kOk) << text;
+  EXPECT_EQ(result.value, c.value) << text;
+  EXPECT_EQ(std::signbit(result.value), std::signbit(c.value)) << text;
+  EXPECT_EQ(StrToFloat(text, separator), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plain, AcceptedText,
+    testing::Combine(testing::Values(Accepted{"0", 0.0L}, Accepted{"-0", -0.0L},
+                                     Accepted{"1.5", 1.5L}, Accepted{"-2.25", -2.25L},
+                                     Accepted{"+5", 5.0L}, Accepted{"5.", 5.0L},
+                                     Accepted{".5", 0.5L}, Accepted{"-.5", -0.5L},
+                                     Accepted{"0.1", 0.1L}, Accepted{"123.4567", 123.4567L},
+                                     Accepted{"007.50", 7.5L}, Accepted{"0.000001", 1e-6L}),
+                     testing::Values('.', ',')));
+
+INSTANTIATE_TEST_SUITE_P(
+    BlanksAndExponents, AcceptedText,
+    testing::Combine(testing::Values(Accepted{"  1.5", 1.5L}, Accepted{"1.5\t ", 1.5L},
+                                     Accepted{"\t-3 ", -3.0L}, Accepted{"1e3", 1e3L},
+                                     Accepted{"1E3", 1e3L}, Accepted{"2.5e-3", 2.5e-3L},
+                                     Accepted{"-4E+2", -4e2L}, Accepted{"1e0000000003", 1e3L},
+                                     Accepted{"0e999999999999", 0.0L}),
+                     testing::Values('.', ',')));
+
+// Beyond the exact fast range: many digits, large exponents, extremes of extended precision.
+INSTANTIATE_TEST_SUITE_P(
+    LongAndExtreme, AcceptedText,
+    testing::Combine(
+        testing::Values(Accepted{"0.1000000000000000000000001", 0.1000000000000000000000001L},
+                        Accepted{"12345678901234567890123", 12345678901234567890123.0L},
+                        Accepted{"9999999999999999999", 9999999999999999999.0L},
+                        Accepted{"18446744073709551617", 18446744073709551617.0L},
+                        Accepted{"1e28", 1e28L}, Accepted{"1e-28", 1e-28L},
+                        Accepted{"3.4028236e38", 3.4028236e38L}, Accepted{"1e-50", 1e-50L},
+                        Accepted{"1e4000", 1e4000L}, Accepted{"1e-4940", 1e-4940L},
+                        Accepted{"1e-5000", 0.0L}),
+        testing::Values('.', ',')));
+
+struct Rejected {
+  const char* text;
+  char separator;
+  ParseStatus status;
+};
+
+class RejectedText : public testing::TestWithParam<Rejected> {};
+
+TEST_P(RejectedText, IsRefusedWithAQuotingMessage) {
+  const Rejected& c = GetParam();
+  EXPECT_EQ(ParseNumber(c.text, c.separator).status, c.status) << c.text;
+  try {
+    StrToFloat(c.text, c.separator);
+    ADD_FAILURE() << "accepted '" << c.text << "'";
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("'", 0), 0u) << e.what();
+    EXPECT_EQ(e.line(), -1);
+  }
+}
+
+constexpr auto kNaN = ParseStatus::kNotANumber;
+INSTANTIATE_TEST_SUITE_P(NotNumbers, RejectedText,
+                         testing::Values(Rejected{"", '.', kNaN}, Rejected{" ", '.', kNaN},
+                                         Rejected{"\t", ',', kNaN}, Rejected{"+", '.', kNaN},
+                                         Rejected{"-", ',', kNaN}, Rejected{".", '.', kNaN},
+                                         Rejected{",", ',', kNaN}, Rejected{"1e", '.', kNaN},
+                                         Rejected{"1e+", '.', kNaN}, Rejected{"e5", '.', kNaN},
+                                         Rejected{"inf", '.', kNaN}, Rejected{"nan", '.', kNaN},
+                                         Rejected{"infinity", ',', kNaN},
+                                         Rejected{"0x10", '.', kNaN}, Rejected{"1,5", '.', kNaN},
+                                         Rejected{"1.5", ',', kNaN}, Rejected{"1.000,5", ',', kNaN},
+                                         Rejected{"1 000", '.', kNaN}, Rejected{"--1", '.', kNaN},
+                                         Rejected{"1.2.3", '.', kNaN}, Rejected{"1\r", '.', kNaN},
+                                         Rejected{"1\n", '.', kNaN}, Rejected{"１", '.', kNaN},
+                                         Rejected{"12a", '.', kNaN}, Rejected{"- 1", '.', kNaN}));
+
+INSTANTIATE_TEST_SUITE_P(BeyondExtended, RejectedText,
+                         testing::Values(Rejected{"1e5000", '.', ParseStatus::kOutOfRange},
+                                         Rejected{"-1e99999999999", ',',
+                                                  ParseStatus::kOutOfRange}));
+
+struct Shown {
+  float value;
+  const char* text;  // written with '.'
+};
+
+class FloatText : public testing::TestWithParam<std::tuple<Shown, char>> {};
+
+TEST_P(FloatText, ShowsTheStoredSingleToFifteenDigits) {
+  const auto& [c, separator] = GetParam();
+  EXPECT_EQ(FloatToStr(c.value, separator), WithSeparator(c.text, separator));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GeneralFormat, FloatText,
+    testing::Combine(
+        testing::Values(Shown{0.0f, "0"}, Shown{-0.0f, "0"}, Shown{0.5f, "0.5"}, Shown{2.0f, "2"},
+                        Shown{-1.5f, "-1.5"}, Shown{0.1f, "0.100000001490116"},
+                        Shown{1e38f, "9.99999968028569E37"}, Shown{-1e38f, "-9.99999968028569E37"},
+                        Shown{2e38f, "1.99999993605714E38"}, Shown{1e14f, "100000000376832"},
+                        Shown{1e15f, "999999986991104"}, Shown{1e16f, "1.00000002725642E16"},
+                        Shown{8388608.0f, "8388608"}, Shown{0.0001f, "0.0000999999974737875"},
+                        Shown{1e-5f, "9.99999974737875E-6"},
+                        Shown{FLT_TRUE_MIN, "1.40129846432482E-45"},
+                        Shown{FLT_MAX, "3.40282346638529E38"}),
+        testing::Values('.', ',')));
+
+TEST(FloatToStr, RefusesInfinityAndNaN) {
+  EXPECT_THROW(FloatToStr(std::numeric_limits<float>::infinity(), '.'), Exception);
+  EXPECT_THROW(FloatToStr(std::numeric_limits<float>::quiet_NaN(), '.'), Exception);
+}
+
+TEST(IntToStr, WritesDecimalWithMinus) {
+  EXPECT_EQ(IntToStr(0), "0");
+  EXPECT_EQ(IntToStr(1000000), "1000000");
+  EXPECT_EQ(IntToStr(INT32_MIN), "-2147483648");
+}
+
+TEST(QuoteForMessage, ShowsControlCharactersAndShortensLongTexts) {
+  EXPECT_EQ(QuoteForMessage("a\tb"), "'a\u2409b'");
+  EXPECT_EQ(QuoteForMessage(std::string("x\0y", 3)), "'x\u2400y'");
+  EXPECT_EQ(QuoteForMessage(""), "''");
+  const std::string shown = QuoteForMessage(std::string(100000, '7'));
+  EXPECT_LT(shown.size(), 80u);
+  EXPECT_NE(shown.find("…"), std::string::npos);
+  // Never cut inside a multi-byte character.
+  std::string umlauts;
+  for (int i = 0; i < 50; ++i) umlauts += "ä";
+  const std::string quoted = QuoteForMessage(umlauts);
+  EXPECT_EQ(quoted.substr(1, 60), umlauts.substr(0, 60));
+}
+
+// Every finite single survives being shown and read back, whichever separator.
+TEST(FloatTextRoundTrip, EveryClassOfSingleComesBackBitExact) {
+  std::mt19937 random(20261207);
+  std::vector<std::uint32_t> patterns = {0x00000000, 0x80000000, 0x00000001, 0x807FFFFF,
+                                         0x00800000, 0x7F7FFFFF, 0xFF7FFFFF, 0x3F800000};
+  for (std::uint32_t exponent = 0; exponent < 255; ++exponent)
+    for (int i = 0; i < 400; ++i) patterns.push_back((random() & 0x807FFFFFu) | (exponent << 23));
+  for (std::uint32_t bits : patterns) {
+    const float value = std::bit_cast<float>(bits);
+    for (char separator : {'.', ','}) {
+      const std::string text = FloatToStr(value, separator);
+      const float back = static_cast<float>(StrToFloat(text, separator));
+      ASSERT_EQ(back, value) << std::hex << bits << " shown as " << text;
+      if (value != 0) ASSERT_EQ(std::bit_cast<std::uint32_t>(back), bits) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace messwerte
