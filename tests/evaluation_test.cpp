@@ -1,0 +1,408 @@
+#include "evaluation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "exception.h"
+
+namespace messwerte {
+namespace {
+
+using Writes = std::vector<std::pair<std::string, std::string>>;
+
+// An output field that logs every write, in order, into a log shared by all six.
+class RecordingField : public OutputField {
+ public:
+  RecordingField(std::string name, Writes& log) : name_(std::move(name)), log_(log) {}
+  void SetText(std::string_view text) override { log_.emplace_back(name_, std::string(text)); }
+
+ private:
+  std::string name_;
+  Writes& log_;
+};
+
+using Operation = void (*)(Form&, Auswertung&);
+
+// The window as the operations see it, with its list given as text written with '.'.
+struct FakeWindow {
+  explicit FakeWindow(const std::string& text, char separator = '.')
+      : list(Localised(text, separator)), form{list,      anzahl,    mittelwert, quadr,
+                                               groesster, kleinster, abweichung, separator} {}
+
+  static std::string Localised(std::string text, char separator) {
+    for (char& c : text)
+      if (c == '.') c = separator;
+    return text;
+  }
+
+  Writes writes;
+  LineList list;
+  RecordingField anzahl{"edtAnzahl", writes};
+  RecordingField mittelwert{"edtMittelwert", writes};
+  RecordingField quadr{"edtQuadr_Mittelwe", writes};
+  RecordingField groesster{"edtGroessterMessw", writes};
+  RecordingField kleinster{"edtKleinsterMessw", writes};
+  RecordingField abweichung{"edtAbweichung", writes};
+  Form form;
+  Auswertung state;
+};
+
+struct Press {
+  const char* name;
+  const char* list;
+  Operation operation;
+  Writes writes;  // numbers written with '.'
+};
+
+class Operations : public testing::TestWithParam<std::tuple<Press, char>> {};
+
+TEST_P(Operations, WriteTheirFieldsInOrder) {
+  const auto& [press, separator] = GetParam();
+  FakeWindow window(press.list, separator);
+  press.operation(window.form, window.state);
+  Writes expected = press.writes;
+  for (auto& [field, text] : expected) text = FakeWindow::Localised(text, separator);
+  EXPECT_EQ(window.writes, expected);
+}
+
+const Press kPresses[] = {
+    {"CountEmpty", "", btnAnzahlClick, {{"edtAnzahl", "0"}}},
+    {"CountFirstLineEmpty", "\n1\n2", btnAnzahlClick, {{"edtAnzahl", "0"}}},
+    {"CountBlankLineIsAValue", "1\n   \n2", btnAnzahlClick, {{"edtAnzahl", "3"}}},
+    {"CountStopsAtEmptyLine", "1\n2\n\n3", btnAnzahlClick, {{"edtAnzahl", "2"}}},
+    {"CountTrailingBreak", "1\n2\n", btnAnzahlClick, {{"edtAnzahl", "2"}}},
+    {"MeanEmpty", "", btnMittelwertClick, {{"edtMittelwert", "0"}, {"edtAnzahl", "0"}}},
+    {"MeanOfTwo", "1\n2", btnMittelwertClick, {{"edtMittelwert", "1.5"}, {"edtAnzahl", "2"}}},
+    {"MeanShowsTheStoredSingle",
+     "0.1",
+     btnMittelwertClick,
+     {{"edtMittelwert", "0.100000001490116"}, {"edtAnzahl", "1"}}},
+    {"MeanRoundsOnlyAtTheEnd",
+     "16777216\n1",
+     btnMittelwertClick,
+     {{"edtMittelwert", "8388608"}, {"edtAnzahl", "2"}}},
+    {"MeanStopsAtEmptyLine",
+     "1\n2\n\n3",
+     btnMittelwertClick,
+     {{"edtMittelwert", "1.5"}, {"edtAnzahl", "2"}}},
+    {"LargestRecountsFirst",
+     "3\n-2\n7",
+     btnGroessterMesswClick,
+     {{"edtAnzahl", "3"}, {"edtGroessterMessw", "7"}}},
+    {"SmallestRecountsFirst",
+     "3\n-2\n7",
+     brnKleinsterMesswClick,
+     {{"edtAnzahl", "3"}, {"edtKleinsterMessw", "-2"}}},
+    {"LargestOfOne",
+     "-4.5",
+     btnGroessterMesswClick,
+     {{"edtAnzahl", "1"}, {"edtGroessterMessw", "-4.5"}}},
+    {"LargestIgnoresAfterEmptyLine",
+     "5\n\n9",
+     btnGroessterMesswClick,
+     {{"edtAnzahl", "1"}, {"edtGroessterMessw", "5"}}},
+    {"SmallestBeyondOldSentinels",
+     "2e38\n3e38",
+     brnKleinsterMesswClick,
+     {{"edtAnzahl", "2"}, {"edtKleinsterMessw", "1.99999993605714E38"}}},
+    {"LargestBeyondOldSentinels",
+     "-2e38\n-3e38",
+     btnGroessterMesswClick,
+     {{"edtAnzahl", "2"}, {"edtGroessterMessw", "-1.99999993605714E38"}}},
+    {"QuadraticEmpty",
+     "",
+     btnquadr_MittelwertClick,
+     {{"edtMittelwert", "0"}, {"edtAnzahl", "0"}, {"edtQuadr_Mittelwe", "0"}}},
+    {"QuadraticIsRootMeanSquare",
+     "3\n4",
+     btnquadr_MittelwertClick,
+     {{"edtMittelwert", "3.5"}, {"edtAnzahl", "2"}, {"edtQuadr_Mittelwe", "3.5355339050293"}}},
+    {"QuadraticOfNegatives",
+     "-3\n-4",
+     btnquadr_MittelwertClick,
+     {{"edtMittelwert", "-3.5"}, {"edtAnzahl", "2"}, {"edtQuadr_Mittelwe", "3.5355339050293"}}},
+    {"QuadraticOfThree",
+     "2\n4\n6",
+     btnquadr_MittelwertClick,
+     {{"edtMittelwert", "4"}, {"edtAnzahl", "3"}, {"edtQuadr_Mittelwe", "4.32049369812012"}}},
+    {"QuadraticOfOne",
+     "-0.1",
+     btnquadr_MittelwertClick,
+     {{"edtMittelwert", "-0.100000001490116"},
+      {"edtAnzahl", "1"},
+      {"edtQuadr_Mittelwe", "0.100000001490116"}}},
+    {"DeviationFillsFiveFields",
+     "2\n4\n6",
+     btnAbweichungClick,
+     {{"edtMittelwert", "4"},
+      {"edtAnzahl", "3"},
+      {"edtAnzahl", "3"},
+      {"edtKleinsterMessw", "2"},
+      {"edtAnzahl", "3"},
+      {"edtGroessterMessw", "6"},
+      {"edtAbweichung", "50"}}},
+    {"DeviationKeepsFractions",
+     "1.5\n2.5",
+     btnAbweichungClick,
+     {{"edtMittelwert", "2"},
+      {"edtAnzahl", "2"},
+      {"edtAnzahl", "2"},
+      {"edtKleinsterMessw", "1.5"},
+      {"edtAnzahl", "2"},
+      {"edtGroessterMessw", "2.5"},
+      {"edtAbweichung", "25"}}},
+    {"DeviationOfNegatives",
+     "-3\n-1",
+     btnAbweichungClick,
+     {{"edtMittelwert", "-2"},
+      {"edtAnzahl", "2"},
+      {"edtAnzahl", "2"},
+      {"edtKleinsterMessw", "-3"},
+      {"edtAnzahl", "2"},
+      {"edtGroessterMessw", "-1"},
+      {"edtAbweichung", "50"}}},
+    {"DeviationOfEqualValues",
+     "5\n5",
+     btnAbweichungClick,
+     {{"edtMittelwert", "5"},
+      {"edtAnzahl", "2"},
+      {"edtAnzahl", "2"},
+      {"edtKleinsterMessw", "5"},
+      {"edtAnzahl", "2"},
+      {"edtGroessterMessw", "5"},
+      {"edtAbweichung", "0"}}},
+    {"DeviationTakesTheFartherExtreme",
+     "1\n2\n10",
+     btnAbweichungClick,
+     {{"edtMittelwert", "4.33333349227905"},
+      {"edtAnzahl", "3"},
+      {"edtAnzahl", "3"},
+      {"edtKleinsterMessw", "1"},
+      {"edtAnzahl", "3"},
+      {"edtGroessterMessw", "10"},
+      {"edtAbweichung", "130.769226074219"}}},
+    {"ResetWritesNoField", "1\n2", btnMemoResetClick, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryButton, Operations,
+                         testing::Combine(testing::ValuesIn(kPresses), testing::Values('.', ',')),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == '.' ? "Point" : "Comma");
+                         });
+
+struct Failure {
+  const char* name;
+  const char* list;
+  Operation operation;
+  const char* message;
+  int line;       // index of the line at fault, -1 for none
+  Writes writes;  // what was written before the error
+};
+
+class FailingOperations : public testing::TestWithParam<Failure> {};
+
+TEST_P(FailingOperations, StopAtTheFaultWithAGermanMessage) {
+  const Failure& failure = GetParam();
+  FakeWindow window(failure.list);
+  try {
+    failure.operation(window.form, window.state);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), failure.message);
+    EXPECT_EQ(e.line(), failure.line);
+  }
+  EXPECT_EQ(window.writes, failure.writes);
+  EXPECT_EQ(window.list.Text(), failure.list) << "only the reset may change the list";
+}
+
+const Failure kFailures[] = {
+    {"MeanAtSecondLine",
+     "1\nx\n3",
+     btnMittelwertClick,
+     "'x' ist kein gültiger Gleitkommawert (Zeile 2).",
+     1,
+     {}},
+    {"MeanAtBlankLine",
+     "   \n1",
+     btnMittelwertClick,
+     "'   ' ist kein gültiger Gleitkommawert (Zeile 1).",
+     0,
+     {}},
+    {"MeanOfValueBeyondSingle",
+     "1\n1e39",
+     btnMittelwertClick,
+     "'1e39' liegt außerhalb des Wertebereichs (Zeile 2).",
+     1,
+     {}},
+    {"MeanOfValueBeyondExtended",
+     "-1e5000",
+     btnMittelwertClick,
+     "'-1e5000' liegt außerhalb des Wertebereichs (Zeile 1).",
+     0,
+     {}},
+    {"MeanShowsTabsInTheMessage",
+     "1\t2",
+     btnMittelwertClick,
+     "'1\u24092' ist kein gültiger Gleitkommawert (Zeile 1).",
+     0,
+     {}},
+    {"LargestAfterTheCount",
+     "5\nabc",
+     btnGroessterMesswClick,
+     "'abc' ist kein gültiger Gleitkommawert (Zeile 2).",
+     1,
+     {{"edtAnzahl", "2"}}},
+    {"LargestOfEmptyList",
+     "",
+     btnGroessterMesswClick,
+     "Die Liste enthält keine Messwerte.",
+     -1,
+     {{"edtAnzahl", "0"}}},
+    {"SmallestOfEmptyList",
+     "\n7",
+     brnKleinsterMesswClick,
+     "Die Liste enthält keine Messwerte.",
+     -1,
+     {{"edtAnzahl", "0"}}},
+    {"QuadraticFailsInTheMean",
+     "2\n1,5",
+     btnquadr_MittelwertClick,
+     "'1,5' ist kein gültiger Gleitkommawert (Zeile 2).",
+     1,
+     {}},
+    {"DeviationOfZeroMean",
+     "-1\n1",
+     btnAbweichungClick,
+     "Bei einem Mittelwert von 0 ist die prozentuale Abweichung nicht definiert.",
+     -1,
+     {{"edtMittelwert", "0"},
+      {"edtAnzahl", "2"},
+      {"edtAnzahl", "2"},
+      {"edtKleinsterMessw", "-1"},
+      {"edtAnzahl", "2"},
+      {"edtGroessterMessw", "1"}}},
+    {"DeviationOfEmptyList",
+     "",
+     btnAbweichungClick,
+     "Die Liste enthält keine Messwerte.",
+     -1,
+     {{"edtMittelwert", "0"}, {"edtAnzahl", "0"}, {"edtAnzahl", "0"}}},
+    {"DeviationBeyondSingle",
+     "3e38\n-3e38\n1",
+     btnAbweichungClick,
+     "Das Ergebnis liegt außerhalb des Wertebereichs.",
+     -1,
+     {{"edtMittelwert", "0.333333343267441"},
+      {"edtAnzahl", "3"},
+      {"edtAnzahl", "3"},
+      {"edtKleinsterMessw", "-3.00000000549776E38"},
+      {"edtAnzahl", "3"},
+      {"edtGroessterMessw", "3.00000000549776E38"}}},
+    {"DeviationOfExtremesTooFarApart",
+     "3e38\n-3e38\n-3e38",
+     btnAbweichungClick,
+     "Das Ergebnis liegt außerhalb des Wertebereichs.",
+     -1,
+     {{"edtMittelwert", "-9.99999968028569E37"},
+      {"edtAnzahl", "3"},
+      {"edtAnzahl", "3"},
+      {"edtKleinsterMessw", "-3.00000000549776E38"},
+      {"edtAnzahl", "3"},
+      {"edtGroessterMessw", "3.00000000549776E38"}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryButton, FailingOperations, testing::ValuesIn(kFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FailedOperations, KeepWhatTheyChangedBeforeTheFault) {
+  FakeWindow window("4\n2\n8\nx\n1");
+  window.state.Mittelwert = 99;
+  EXPECT_THROW(btnMittelwertClick(window.form, window.state), Exception);
+  EXPECT_EQ(window.state.Anzahl, 3);
+  EXPECT_EQ(window.state.Summe, 14);
+  EXPECT_EQ(window.state.Mittelwert, 99);
+
+  EXPECT_THROW(btnGroessterMesswClick(window.form, window.state), Exception);
+  EXPECT_EQ(window.state.Anzahl, 5);
+  EXPECT_EQ(window.state.Zeile, 3);
+  EXPECT_EQ(window.state.Messwert, 8);
+  EXPECT_EQ(window.state.Groesster, 8);
+
+  EXPECT_THROW(brnKleinsterMesswClick(window.form, window.state), Exception);
+  EXPECT_EQ(window.state.Kleinster, 2);
+  EXPECT_EQ(window.state.Groesster, 8) << "the other extreme is untouched";
+}
+
+TEST(LinePosition, IsLeftWhereEachOperationStops) {
+  FakeWindow window("1\n2\n3\n\n4");
+  btnAnzahlClick(window.form, window.state);
+  EXPECT_EQ(window.state.Zeile, 4);
+  EXPECT_EQ(window.state.Anzahl, 3);
+  btnMittelwertClick(window.form, window.state);
+  EXPECT_EQ(window.state.Zeile, 4) << "the mean counts with Anzahl";
+  btnGroessterMesswClick(window.form, window.state);
+  EXPECT_EQ(window.state.Zeile, 3);
+  btnquadr_MittelwertClick(window.form, window.state);
+  EXPECT_EQ(window.state.Zeile, 3);
+}
+
+TEST(Extremes, KeepTheFirstOfEqualValues) {
+  FakeWindow window("-0\n0\n0");
+  brnKleinsterMesswClick(window.form, window.state);
+  EXPECT_TRUE(std::signbit(window.state.Kleinster));
+  FakeWindow positive_first("0\n-0");
+  btnGroessterMesswClick(positive_first.form, positive_first.state);
+  EXPECT_FALSE(std::signbit(positive_first.state.Groesster));
+  EXPECT_TRUE(std::signbit(positive_first.state.Messwert));
+}
+
+TEST(Reset, EmptiesTheSeriesFromTheFirstLineWhereverTheLastOperationStopped) {
+  FakeWindow window("1\n2\n\n3");
+  btnAnzahlClick(window.form, window.state);
+  window.form.edtAnzahl.SetText("kept");
+  const Writes before = window.writes;
+  btnMemoResetClick(window.form, window.state);
+  EXPECT_EQ(window.list.Text(), "\n\n\n3");
+  EXPECT_EQ(window.list.LineCount(), 4);
+  EXPECT_EQ(window.state.Zeile, 2) << "stops at the first empty line";
+  EXPECT_EQ(window.writes, before);
+  btnAnzahlClick(window.form, window.state);
+  EXPECT_EQ(window.writes.back().second, "0");
+}
+
+TEST(Reset, LeavesAListStartingEmptyAsItIs) {
+  FakeWindow window("\n1\n2");
+  btnMemoResetClick(window.form, window.state);
+  EXPECT_EQ(window.list.Text(), "\n1\n2");
+}
+
+// A long series near 1000: a sum rounded to single after every value would drift far off.
+TEST(Mean, StaysExactOverAMillionValues) {
+  std::string text;
+  for (int i = 0; i < 1'000'000; ++i) text += i % 2 ? "999.5\n" : "1000.5\n";
+  FakeWindow window(text);
+  btnAbweichungClick(window.form, window.state);
+  EXPECT_EQ(window.state.Anzahl, 1'000'000);
+  EXPECT_EQ(window.state.Mittelwert, 1000.0f);
+  EXPECT_EQ(window.writes.back(),
+            (std::pair<std::string, std::string>{"edtAbweichung", "0.0500000007450581"}));
+}
+
+TEST(Count, AgreesWithTheMeanOnAnyList) {
+  for (const char* list : {"", "1", "1\n", "1\n\n2", "1\n2\n3\n\n\n", "\n"}) {
+    FakeWindow window(list);
+    btnAnzahlClick(window.form, window.state);
+    const int counted = window.state.Anzahl;
+    btnMittelwertClick(window.form, window.state);
+    EXPECT_EQ(window.state.Anzahl, counted) << list;
+  }
+}
+
+}  // namespace
+}  // namespace messwerte
