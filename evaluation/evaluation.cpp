@@ -19,15 +19,19 @@ float StoreSingle(long double value) {
   return static_cast<float>(value);
 }
 
-// Line k as a number; throws with the line's text and its number as the user counts (from 1).
-long double ReadValue(Form& form, int k) {
-  const std::string_view text = form.Memo1.ReadLine(k);
-  const ParseResult result = ParseNumber(text, form.Dezimaltrenner);
+// The text of line k as a number; throws with the text and the line's number as the user counts
+// it (from 1).
+long double ToValue(std::string_view text, int k, char separator) {
+  const ParseResult result = ParseNumber(text, separator);
   if (result.status == ParseStatus::kOk && FitsSingle(result.value)) return result.value;
   const char* what = result.status == ParseStatus::kNotANumber
                          ? " ist kein gültiger Gleitkommawert"
                          : " liegt außerhalb des Wertebereichs";
   throw Exception(QuoteForMessage(text) + what + " (Zeile " + std::to_string(k + 1) + ").", k);
+}
+
+long double ReadValue(Form& form, int k) {
+  return ToValue(form.Memo1.ReadLine(k), k, form.Dezimaltrenner);
 }
 
 void Show(OutputField& field, float value, char separator) {
@@ -59,8 +63,9 @@ void btnAnzahlClick(Form& form, Auswertung& state) {
 void btnMittelwertClick(Form& form, Auswertung& state) {
   state.Anzahl = 0;
   state.Summe = 0;
-  while (!form.Memo1.ReadLine(state.Anzahl).empty()) {
-    state.Summe += ReadValue(form, state.Anzahl);
+  for (std::string_view text = form.Memo1.ReadLine(0); !text.empty();
+       text = form.Memo1.ReadLine(state.Anzahl)) {
+    state.Summe += ToValue(text, state.Anzahl, form.Dezimaltrenner);
     ++state.Anzahl;
   }
   state.Mittelwert = state.Anzahl != 0 ? StoreSingle(state.Summe / state.Anzahl) : 0.0f;
