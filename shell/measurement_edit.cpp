@@ -1,0 +1,141 @@
+#include "measurement_edit.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t kChunkSize = 1 << 20;
+
+// A line break inside a replacement would add a line; it becomes a blank.
+std::string WithoutBreaks(std::string_view text) {
+  std::string clean(text);
+  std::replace_if(
+      clean.begin(), clean.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return clean;
+}
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+MeasurementEdit::MeasurementEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  setTabChangesFocus(true);
+  connect(document(), &QTextDocument::contentsChange, this, [this] {
+    if (!applying_) ForgetSnapshot();
+  });
+}
+
+std::string_view MeasurementEdit::ReadLine(int k) {
+  if (k < 0) return {};
+  const auto line = static_cast<std::size_t>(k);
+  while (line >= lines_.size() && ReadNextBlock()) {
+  }
+  return line < lines_.size() ? lines_[line] : std::string_view();
+}
+
+void MeasurementEdit::ReplaceLine(int k, std::string_view text) {
+  ReadLine(k);
+  if (k < 0 || static_cast<std::size_t>(k) >= lines_.size()) return;  // no such line to keep
+  std::string clean = WithoutBreaks(text);
+  lines_[static_cast<std::size_t>(k)] = Store(clean);
+  replaced_[k] = std::move(clean);
+  if (open_groups_ == 0) ApplyReplacements();
+}
+
+void MeasurementEdit::SelectLine(int k) {
+  const QTextBlock block = document()->findBlockByNumber(k);
+  if (!block.isValid()) return;
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+bool MeasurementEdit::ReadNextBlock() {
+  if (!started_) {
+    next_ = document()->begin();
+    started_ = true;
+  }
+  if (!next_.isValid()) return false;
+  const QByteArray utf8 = next_.text().toUtf8();
+  lines_.push_back(Store({utf8.constData(), static_cast<std::size_t>(utf8.size())}));
+  next_ = next_.next();
+  return true;
+}
+
+std::string_view MeasurementEdit::Store(std::string_view text) {
+  if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < text.size()) {
+    chunks_.emplace_back().reserve(std::max(kChunkSize, text.size()));
+  }
+  std::string& chunk = chunks_.back();
+  const std::size_t start = chunk.size();
+  chunk.append(text);  // within the reserved capacity, so earlier views stay valid
+  return std::string_view(chunk).substr(start, text.size());
+}
+
+void MeasurementEdit::ForgetSnapshot() {
+  lines_.clear();
+  chunks_.clear();
+  next_ = QTextBlock();
+  started_ = false;
+}
+
+void MeasurementEdit::ApplyReplacements() {
+  if (replaced_.empty()) return;
+  applying_ = true;
+  QTextCursor cursor(document());
+  cursor.beginEditBlock();
+  // Each run of neighbouring lines is replaced by one edit: its texts joined by line breaks, so
+  // the number of lines stays.
+  for (auto it = replaced_.begin(); it != replaced_.end();) {
+    const int first = it->first;
+    int last = first;
+    QString text = FromUtf8(it->second);
+    for (++it; it != replaced_.end() && it->first == last + 1; ++it, ++last) {
+      text += QLatin1Char('\n');
+      text += FromUtf8(it->second);
+    }
+    const QTextBlock from = document()->findBlockByNumber(first);
+    const QTextBlock to = document()->findBlockByNumber(last);
+    cursor.setPosition(from.position());
+    cursor.setPosition(to.position() + to.length() - 1, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+  }
+  cursor.endEditBlock();
+  replaced_.clear();
+  if (started_) next_ = document()->findBlockByNumber(static_cast<int>(lines_.size()));
+  applying_ = false;
+}
+
+void MeasurementEdit::insertFromMimeData(const QMimeData* source) {
+  if (!source->hasText()) return QPlainTextEdit::insertFromMimeData(source);
+  // Text from other systems may end its lines with CR LF or CR; each such break is one line break
+  // here, so pasted values do not gain empty lines between them.
+  QString text = source->text();
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  QMimeData plain;
+  plain.setText(text);
+  QPlainTextEdit::insertFromMimeData(&plain);
+}
+
+void MeasurementEdit::keyPressEvent(QKeyEvent* event) {
+  // Shift+Enter would break the line inside its paragraph: it looks like two lines but reads as
+  // one. It starts a new line like Enter.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & Qt::ShiftModifier)) {
+    QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                    event->text(), event->isAutoRepeat(), static_cast<quint16>(event->count()));
+    QPlainTextEdit::keyPressEvent(&plain);
+    event->setAccepted(plain.isAccepted());
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
