@@ -1,21 +1,29 @@
 #include "measurement_list.h"
 
+#include <algorithm>
+
 namespace messwerte {
 
 LineList::LineList(std::string text) : text_(std::move(text)) {
   const std::string_view all = text_;
+  if (all.empty()) return;
+  const bool any_cr = all.find('\r') != std::string_view::npos;
+  lines_.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
+  const auto next_break = [&](std::size_t from) {
+    if (!any_cr) return all.find('\n', from);
+    const auto it = std::find_if(all.begin() + static_cast<std::ptrdiff_t>(from), all.end(),
+                                 [](char c) { return c == '\n' || c == '\r'; });
+    return it == all.end() ? std::string_view::npos : static_cast<std::size_t>(it - all.begin());
+  };
   std::size_t begin = 0;
-  while (begin < all.size()) {
-    const std::size_t brk = all.find_first_of("\r\n", begin);
-    if (brk == std::string_view::npos) {
-      lines_.push_back(all.substr(begin));
-      return;
-    }
+  while (true) {
+    const std::size_t brk = next_break(begin);
+    if (brk == std::string_view::npos) break;
     lines_.push_back(all.substr(begin, brk - begin));
     begin = brk + (all[brk] == '\r' && brk + 1 < all.size() && all[brk + 1] == '\n' ? 2 : 1);
   }
   // A break at the very end leaves an empty last line, as in a text field.
-  if (!all.empty()) lines_.emplace_back();
+  lines_.push_back(all.substr(begin));
 }
 
 std::string_view LineList::ReadLine(int k) {
