@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
@@ -34,7 +35,7 @@ MeasurementEdit::MeasurementEdit(QWidget* parent) : QPlainTextEdit(parent) {
 std::string_view MeasurementEdit::ReadLine(int k) {
   if (k < 0) return {};
   const auto line = static_cast<std::size_t>(k);
-  while (line >= lines_.size() && ReadNextBlock()) {
+  while (line >= lines_.size() && ReadNextLine()) {
   }
   return line < lines_.size() ? lines_[line] : std::string_view();
 }
@@ -57,15 +58,19 @@ void MeasurementEdit::SelectLine(int k) {
   ensureCursorVisible();
 }
 
-bool MeasurementEdit::ReadNextBlock() {
+bool MeasurementEdit::ReadNextLine() {
   if (!started_) {
-    next_ = document()->begin();
+    // One copy of the whole text costs far less than asking each block for its text.
+    raw_ = document()->toRawText();
+    raw_pos_ = 0;
     started_ = true;
   }
-  if (!next_.isValid()) return false;
-  const QByteArray utf8 = next_.text().toUtf8();
+  if (raw_pos_ > raw_.size()) return false;
+  qsizetype end = raw_.indexOf(QChar::ParagraphSeparator, raw_pos_);
+  if (end < 0) end = raw_.size();
+  const QByteArray utf8 = QStringView(raw_).mid(raw_pos_, end - raw_pos_).toUtf8();
   lines_.push_back(Store({utf8.constData(), static_cast<std::size_t>(utf8.size())}));
-  next_ = next_.next();
+  raw_pos_ = end + 1;
   return true;
 }
 
@@ -82,7 +87,8 @@ std::string_view MeasurementEdit::Store(std::string_view text) {
 void MeasurementEdit::ForgetSnapshot() {
   lines_.clear();
   chunks_.clear();
-  next_ = QTextBlock();
+  raw_.clear();
+  raw_pos_ = 0;
   started_ = false;
 }
 
@@ -91,25 +97,23 @@ void MeasurementEdit::ApplyReplacements() {
   applying_ = true;
   QTextCursor cursor(document());
   cursor.beginEditBlock();
-  // Each run of neighbouring lines is replaced by one edit: its texts joined by line breaks, so
-  // the number of lines stays.
-  for (auto it = replaced_.begin(); it != replaced_.end();) {
-    const int first = it->first;
-    int last = first;
-    QString text = FromUtf8(it->second);
-    for (++it; it != replaced_.end() && it->first == last + 1; ++it, ++last) {
-      text += QLatin1Char('\n');
-      text += FromUtf8(it->second);
+  // Each line's text is replaced inside its block, so every break stays; neighbouring lines are
+  // reached by stepping from block to block.
+  QTextBlock block = document()->findBlockByNumber(replaced_.begin()->first);
+  int number = replaced_.begin()->first;
+  for (const auto& [k, text] : replaced_) {
+    if (k != number) {
+      block = document()->findBlockByNumber(k);
+      number = k;
     }
-    const QTextBlock from = document()->findBlockByNumber(first);
-    const QTextBlock to = document()->findBlockByNumber(last);
-    cursor.setPosition(from.position());
-    cursor.setPosition(to.position() + to.length() - 1, QTextCursor::KeepAnchor);
-    cursor.insertText(text);
+    cursor.setPosition(block.position());
+    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+    cursor.insertText(FromUtf8(text));
+    block = block.next();
+    ++number;
   }
   cursor.endEditBlock();
   replaced_.clear();
-  if (started_) next_ = document()->findBlockByNumber(static_cast<int>(lines_.size()));
   applying_ = false;
 }
 
@@ -121,9 +125,12 @@ void MeasurementEdit::insertFromMimeData(const QMimeData* source) {
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-  QMimeData plain;
-  plain.setText(text);
-  QPlainTextEdit::insertFromMimeData(&plain);
+  // Inserted as text rather than through a document fragment, which would build the whole text
+  // twice: a pasted series can have a million lines.
+  QTextCursor cursor = textCursor();
+  cursor.insertText(text);
+  setTextCursor(cursor);
+  ensureCursorVisible();
 }
 
 void MeasurementEdit::keyPressEvent(QKeyEvent* event) {

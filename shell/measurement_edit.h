@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPlainTextEdit>
-#include <QTextBlock>
 #include <deque>
 #include <map>
 #include <string>
@@ -11,8 +10,8 @@
 #include "measurement_list.h"
 
 // The list of measurement values: a plain text field whose paragraphs are the lines that the
-// evaluation reads. Lines are read as UTF-8 from a snapshot that is built only as far as the reads
-// go and dropped whenever the text changes, so an operation walks the document once.
+// evaluation reads. Lines are read as UTF-8 from a snapshot that is converted only as far as the
+// reads go and dropped whenever the user changes the text, so clicks on an unchanged list share it.
 class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList {
   Q_OBJECT
 
@@ -45,15 +44,18 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  bool ReadNextBlock();
+  bool ReadNextLine();
   std::string_view Store(std::string_view text);
   void ForgetSnapshot();
   void ApplyReplacements();
 
   std::deque<std::string> chunks_;       // UTF-8 text of the lines read; chunks never grow
   std::vector<std::string_view> lines_;  // views into chunks_
-  QTextBlock next_;                      // first block not yet in the snapshot
-  bool started_ = false;                 // next_ has been set since the snapshot was dropped
+  // The text as it was at the first read, paragraphs parted by U+2029. Replacing lines changes
+  // only lines already read, so the rest of it stays as in the document.
+  QString raw_;
+  qsizetype raw_pos_ = 0;                // where the first line not yet read starts in raw_
+  bool started_ = false;                 // raw_ has been taken since the snapshot was dropped
   std::map<int, std::string> replaced_;  // lines replaced while a group is open
   int open_groups_ = 0;
   bool applying_ = false;  // the document changes through ApplyReplacements

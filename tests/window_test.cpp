@@ -56,6 +56,7 @@ class WindowTest : public QObject {
   void resetOfALongList();
   void pastedLineBreaksBecomeLines_data();
   void pastedLineBreaksBecomeLines();
+  void pasteReplacesTheSelection();
   void shiftEnterStartsALine();
 
  private:
@@ -378,6 +379,20 @@ void WindowTest::pastedLineBreaksBecomeLines() {
   QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
   QCOMPARE(field("edtAnzahl")->text(), QStringLiteral("4"));
   QCOMPARE(field("edtMittelwert")->text(), QStringLiteral("2.5"));
+  QTest::keyClick(memo(), Qt::Key_Z, Qt::ControlModifier);
+  QVERIFY(memo()->toPlainText().isEmpty());
+}
+
+void WindowTest::pasteReplacesTheSelection() {
+  memo()->setPlainText("1\n2\n3");
+  QTextCursor cursor(memo()->document()->findBlockByNumber(1));
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  memo()->setTextCursor(cursor);
+  QApplication::clipboard()->setText("20\r\n21");
+  QTest::keyClick(memo(), Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(memo()->toPlainText(), QStringLiteral("1\n20\n21\n3"));
+  Click("btnAnzahl");
+  QCOMPARE(field("edtAnzahl")->text(), QStringLiteral("4"));
 }
 
 void WindowTest::shiftEnterStartsALine() {
