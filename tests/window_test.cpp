@@ -93,6 +93,7 @@ void WindowTest::cleanup() {
 void WindowTest::startsEmpty() {
   QCOMPARE(window_->windowTitle(), QStringLiteral("Messwerte Auswerten"));
   QCOMPARE(window_->size(), QSize(688, 446));
+  QCOMPARE(window_->pos(), QPoint(179, 125));
   QVERIFY(memo()->toPlainText().isEmpty());
   for (const char* name : kFields) QVERIFY2(field(name)->text().isEmpty(), name);
   QVERIFY(!window_->windowIcon().isNull());
