@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -28,11 +29,26 @@ QString FromUtf8(std::string_view text) {
 MeasurementEdit::MeasurementEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(true);
   connect(document(), &QTextDocument::contentsChange, this, [this] {
-    if (!applying_) ForgetSnapshot();
+    if (applying_) return;
+    ForgetSnapshot();
+    // Someone else changed the text under a sliced edit, so its positions no longer hold.
+    if (pending_) {
+      paste_text_.clear();
+      paste_cursor_ = QTextCursor();
+      replaced_.clear();
+      EndPending();
+    }
   });
+  slice_timer_.setInterval(0);
+  connect(&slice_timer_, &QTimer::timeout, this, [this] { StepPending(slice_lines_); });
+}
+
+void MeasurementEdit::FinishPendingEdit() {
+  if (pending_) StepPending(std::numeric_limits<qsizetype>::max());
 }
 
 std::string_view MeasurementEdit::ReadLine(int k) {
+  FinishPendingEdit();
   if (k < 0) return {};
   const auto line = static_cast<std::size_t>(k);
   while (line >= lines_.size() && ReadNextLine()) {
@@ -45,7 +61,7 @@ void MeasurementEdit::ReplaceLine(int k, std::string_view text) {
   if (k < 0 || static_cast<std::size_t>(k) >= lines_.size()) return;  // no such line to keep
   std::string clean = WithoutBreaks(text);
   lines_[static_cast<std::size_t>(k)] = Store(clean);
-  replaced_[k] = std::move(clean);
+  replaced_.insert_or_assign(replaced_.end(), k, std::move(clean));
   if (open_groups_ == 0) ApplyReplacements();
 }
 
@@ -94,14 +110,26 @@ void MeasurementEdit::ForgetSnapshot() {
 
 void MeasurementEdit::ApplyReplacements() {
   if (replaced_.empty()) return;
+  ReplaceSlice(static_cast<std::size_t>(slice_lines_));
+  if (!replaced_.empty()) StartPending();
+}
+
+// Replaces the first `count` collected lines.
+void MeasurementEdit::ReplaceSlice(std::size_t count) {
   applying_ = true;
   QTextCursor cursor(document());
-  cursor.beginEditBlock();
+  if (pending_) {
+    cursor.joinPreviousEditBlock();
+  } else {
+    cursor.beginEditBlock();
+  }
   // Each line's text is replaced inside its block, so every break stays; neighbouring lines are
   // reached by stepping from block to block.
   QTextBlock block = document()->findBlockByNumber(replaced_.begin()->first);
   int number = replaced_.begin()->first;
-  for (const auto& [k, text] : replaced_) {
+  auto it = replaced_.begin();
+  for (; it != replaced_.end() && count > 0; ++it, --count) {
+    const auto& [k, text] = *it;
     if (k != number) {
       block = document()->findBlockByNumber(k);
       number = k;
@@ -113,11 +141,61 @@ void MeasurementEdit::ApplyReplacements() {
     ++number;
   }
   cursor.endEditBlock();
-  replaced_.clear();
+  replaced_.erase(replaced_.begin(), it);
   applying_ = false;
 }
 
+// Inserts the next `lines` lines of the pasted text.
+void MeasurementEdit::PasteSlice(qsizetype lines) {
+  qsizetype end = paste_pos_;
+  for (; lines > 0 && end < paste_text_.size(); --lines) {
+    end = paste_text_.indexOf(QLatin1Char('\n'), end);
+    end = end < 0 ? paste_text_.size() : end + 1;
+  }
+  ForgetSnapshot();
+  applying_ = true;
+  if (paste_pos_ == 0) {
+    paste_cursor_.beginEditBlock();
+  } else {
+    paste_cursor_.joinPreviousEditBlock();
+  }
+  paste_cursor_.insertText(QStringView(paste_text_).mid(paste_pos_, end - paste_pos_).toString());
+  paste_cursor_.endEditBlock();
+  applying_ = false;
+  paste_pos_ = end;
+}
+
+void MeasurementEdit::StartPending() {
+  pending_ = true;
+  setReadOnly(true);
+  viewport()->setCursor(Qt::WaitCursor);
+  slice_timer_.start();
+}
+
+void MeasurementEdit::StepPending(qsizetype lines) {
+  if (!paste_text_.isEmpty()) {
+    PasteSlice(lines);
+    if (paste_pos_ < paste_text_.size()) return;
+    paste_text_.clear();
+    setTextCursor(paste_cursor_);
+    paste_cursor_ = QTextCursor();
+    ensureCursorVisible();
+  } else if (!replaced_.empty()) {
+    ReplaceSlice(static_cast<std::size_t>(lines));
+    if (!replaced_.empty()) return;
+  }
+  EndPending();
+}
+
+void MeasurementEdit::EndPending() {
+  slice_timer_.stop();
+  pending_ = false;
+  setReadOnly(false);
+  viewport()->setCursor(Qt::IBeamCursor);
+}
+
 void MeasurementEdit::insertFromMimeData(const QMimeData* source) {
+  FinishPendingEdit();
   if (!source->hasText()) return QPlainTextEdit::insertFromMimeData(source);
   // Text from other systems may end its lines with CR LF or CR; each such break is one line break
   // here, so pasted values do not gain empty lines between them.
@@ -127,10 +205,17 @@ void MeasurementEdit::insertFromMimeData(const QMimeData* source) {
   text.replace(QChar::LineSeparator, QLatin1Char('\n'));
   // Inserted as text rather than through a document fragment, which would build the whole text
   // twice: a pasted series can have a million lines.
-  QTextCursor cursor = textCursor();
-  cursor.insertText(text);
-  setTextCursor(cursor);
-  ensureCursorVisible();
+  if (text.count(QLatin1Char('\n')) < slice_lines_) {
+    QTextCursor cursor = textCursor();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    return;
+  }
+  paste_text_ = std::move(text);
+  paste_pos_ = 0;
+  paste_cursor_ = textCursor();
+  StartPending();
 }
 
 void MeasurementEdit::keyPressEvent(QKeyEvent* event) {

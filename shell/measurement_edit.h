@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QString>
+#include <QTextCursor>
+#include <QTimer>
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
@@ -12,6 +16,11 @@
 // The list of measurement values: a plain text field whose paragraphs are the lines that the
 // evaluation reads. Lines are read as UTF-8 from a snapshot that is converted only as far as the
 // reads go and dropped whenever the user changes the text, so clicks on an unchanged list share it.
+//
+// A long paste or a long run of replaced lines reaches the document in slices, one per pass of the
+// event loop, so the window keeps painting and reacting; all slices form one undo step. Meanwhile
+// the field is read-only and shows a wait cursor, and reading a line first completes the rest, so
+// every evaluation sees the whole text.
 class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList {
   Q_OBJECT
 
@@ -23,6 +32,12 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
+
+  // Lines per slice; a paste or a run of replacements of at most this many lines goes in at once.
+  void SetSliceLines(int lines) { slice_lines_ = std::max(1, lines); }
+  bool EditPending() const { return pending_; }
+  // Completes a sliced edit now.
+  void FinishPendingEdit();
 
   // While a group is open, replaced lines are collected and reach the document when the group
   // closes, in one undo step.
@@ -48,6 +63,11 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
   std::string_view Store(std::string_view text);
   void ForgetSnapshot();
   void ApplyReplacements();
+  void ReplaceSlice(std::size_t count);
+  void PasteSlice(qsizetype lines);
+  void StartPending();
+  void StepPending(qsizetype lines);
+  void EndPending();
 
   std::deque<std::string> chunks_;       // UTF-8 text of the lines read; chunks never grow
   std::vector<std::string_view> lines_;  // views into chunks_
@@ -58,5 +78,12 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
   bool started_ = false;                 // raw_ has been taken since the snapshot was dropped
   std::map<int, std::string> replaced_;  // lines replaced while a group is open
   int open_groups_ = 0;
-  bool applying_ = false;  // the document changes through ApplyReplacements
+  bool applying_ = false;  // the document changes through this class's own edits
+
+  int slice_lines_ = 20000;  // about 60 ms of document work
+  QTimer slice_timer_;
+  bool pending_ = false;  // a sliced edit has begun; its next slice joins its undo step
+  QString paste_text_;    // the pasted text while its slices go in
+  qsizetype paste_pos_ = 0;
+  QTextCursor paste_cursor_;  // where the next slice goes
 };
