@@ -58,9 +58,22 @@ class WindowTest : public QObject {
   void pastedLineBreaksBecomeLines();
   void pasteReplacesTheSelection();
   void shiftEnterStartsALine();
+  void clickDuringASlicedPasteSeesTheWholeList();
+  void slicedPasteIsOneUndoStep();
+  void windowRunsDuringASlicedPaste();
 
  private:
   QPlainTextEdit* memo() { return Find<QPlainTextEdit>("Memo1"); }
+  // Pastes `count` lines "1" to "count" in slices of 5,000 lines; returns them.
+  QString PasteSliced(int count) {
+    Find<MeasurementEdit>("Memo1")->SetSliceLines(5000);
+    QStringList lines;
+    for (int i = 1; i <= count; ++i) lines << QString::number(i);
+    QApplication::clipboard()->setText(lines.join("\r\n"));
+    QTest::keyClick(memo(), Qt::Key_V, Qt::ControlModifier);
+    return lines.join('\n');
+  }
+  bool Pending() { return Find<MeasurementEdit>("Memo1")->EditPending(); }
   QLineEdit* field(const QString& name) { return Find<QLineEdit>(name); }
   void Click(const QString& button) {
     QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
@@ -355,7 +368,11 @@ void WindowTest::resetOfALongList() {
   memo()->setPlainText(list);
   Click("btnAnzahl");
   QCOMPARE(field("edtAnzahl")->text(), QStringLiteral("20000"));
+  Find<MeasurementEdit>("Memo1")->SetSliceLines(3000);
   Click("btnMemoReset");
+  QVERIFY(Pending());
+  Click("btnAnzahl");  // sees every line emptied, though the reset was still going on
+  QCOMPARE(field("edtAnzahl")->text(), QStringLiteral("0"));
   QCOMPARE(memo()->blockCount(), 20002);
   QCOMPARE(memo()->toPlainText(), QString(20001, u'\n') + "9");
   QTest::keyClick(memo(), Qt::Key_Z, Qt::ControlModifier);
@@ -402,6 +419,51 @@ void WindowTest::shiftEnterStartsALine() {
   QTest::keyClicks(memo(), "2");
   Click("btnAnzahl");
   QCOMPARE(field("edtAnzahl")->text(), QStringLiteral("2"));
+}
+
+void WindowTest::clickDuringASlicedPasteSeesTheWholeList() {
+  const QString pasted = PasteSliced(200000);
+  QVERIFY(Pending());
+  QVERIFY(memo()->isReadOnly());
+  Click("btnMittelwert");
+  QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
+  QCOMPARE(field("edtAnzahl")->text(), QStringLiteral("200000"));
+  QCOMPARE(field("edtMittelwert")->text(), QStringLiteral("100000.5"));
+  QVERIFY(!Pending());
+  QVERIFY(!memo()->isReadOnly());
+  QCOMPARE(memo()->toPlainText(), pasted);
+}
+
+void WindowTest::slicedPasteIsOneUndoStep() {
+  memo()->setPlainText("1\n2\n3");
+  QTextCursor cursor(memo()->document()->findBlockByNumber(1));
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  memo()->setTextCursor(cursor);
+  const QString pasted = PasteSliced(50000);
+  QTest::keyClick(memo(), Qt::Key_Z, Qt::ControlModifier);  // no undo while the paste goes on
+  QTRY_VERIFY(!Pending());
+  QCOMPARE(memo()->toPlainText(), "1\n" + pasted + "\n3");
+  QCOMPARE(memo()->textCursor().blockNumber(), 50000);  // at the end of what was pasted
+  QTest::keyClick(memo(), Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(memo()->toPlainText(), QStringLiteral("1\n2\n3"));
+}
+
+void WindowTest::windowRunsDuringASlicedPaste() {
+  QList<int> seen;  // line counts seen by a timer while the paste goes on
+  QTimer timer;
+  connect(&timer, &QTimer::timeout, [&] { seen << memo()->blockCount(); });
+  timer.start(0);
+  PasteSliced(50000);
+  QTRY_VERIFY(!Pending());
+  QVERIFY(std::any_of(seen.begin(), seen.end(), [](int n) { return n > 1 && n < 50000; }));
+  timer.stop();
+
+  // Closing the window with a paste under way ends it without harm.
+  PasteSliced(50000);
+  QVERIFY(Pending());
+  window_->close();
+  window_.reset();
+  QTest::qWait(20);
 }
 
 QTEST_MAIN(WindowTest)
