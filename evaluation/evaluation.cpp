@@ -1,7 +1,9 @@
 #include "evaluation.h"
 
 #include <cmath>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "exception.h"
 #include "number_text.h"
@@ -30,9 +32,76 @@ long double ToValue(std::string_view text, int k, char separator) {
   throw Exception(QuoteForMessage(text) + what + " (Zeile " + std::to_string(k + 1) + ").", k);
 }
 
-long double ReadValue(Form& form, int k) {
-  return ToValue(form.Memo1.ReadLine(k), k, form.Dezimaltrenner);
-}
+// The values of the press under way. One press reads the same lines more than once (the
+// deviation runs the mean and both scans, the quadratic value the mean and its own pass), and no
+// line can change while it runs, so the values read in order from line 0 are kept until the
+// outermost operation ends, and each line is converted once.
+class PressValues {
+ public:
+  // Held by every operation that converts lines; the outermost one opens and ends the press.
+  class Scope {
+   public:
+    explicit Scope(const Form& form) {
+      if (press_.depth_++ == 0) press_.Start(&form);
+    }
+    ~Scope() {
+      if (--press_.depth_ == 0) press_.Start(nullptr);
+    }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+  };
+
+  // Line k's value, converted from `text` unless it was converted earlier in this press.
+  static long double Value(const Form& form, int k, std::string_view text) {
+    if (press_.Holds(form, k)) return press_.At(k);
+    const long double value = ToValue(text, k, form.Dezimaltrenner);
+    if (press_.Serves(form) && static_cast<std::size_t>(k) == press_.count_) press_.Append(value);
+    return value;
+  }
+  static long double Value(Form& form, int k) {
+    if (press_.Holds(form, k)) return press_.At(k);
+    return Value(form, k, form.Memo1.ReadLine(k));
+  }
+  // The list has changed: nothing kept holds any more.
+  static void Forget() { press_.count_ = 0; }
+
+ private:
+  static constexpr std::size_t kChunk = std::size_t{1} << 16;
+
+  void Start(const Form* form) {
+    list_ = form ? &form->Memo1 : nullptr;
+    separator_ = form ? form->Dezimaltrenner : '\0';
+    count_ = 0;
+    chunks_.clear();
+  }
+  bool Serves(const Form& form) const {
+    return depth_ > 0 && list_ == &form.Memo1 && separator_ == form.Dezimaltrenner;
+  }
+  bool Holds(const Form& form, int k) const {
+    return k >= 0 && static_cast<std::size_t>(k) < count_ && Serves(form);
+  }
+  long double At(int k) const {
+    const auto i = static_cast<std::size_t>(k);
+    return chunks_[i / kChunk][i % kChunk];
+  }
+  void Append(long double value) {
+    if (count_ % kChunk == 0 && count_ / kChunk == chunks_.size())
+      chunks_.push_back(std::make_unique<long double[]>(kChunk));
+    chunks_[count_ / kChunk][count_ % kChunk] = value;
+    ++count_;
+  }
+
+  static thread_local PressValues press_;
+  int depth_ = 0;
+  const MeasurementList* list_ = nullptr;
+  char separator_ = '\0';
+  std::size_t count_ = 0;
+  std::vector<std::unique_ptr<long double[]>> chunks_;
+};
+
+thread_local PressValues PressValues::press_;
+
+long double ReadValue(Form& form, int k) { return PressValues::Value(form, k); }
 
 void Show(OutputField& field, float value, char separator) {
   field.SetText(FloatToStr(value, separator));
@@ -61,11 +130,12 @@ void btnAnzahlClick(Form& form, Auswertung& state) {
 }
 
 void btnMittelwertClick(Form& form, Auswertung& state) {
+  const PressValues::Scope press(form);
   state.Anzahl = 0;
   state.Summe = 0;
   for (std::string_view text = form.Memo1.ReadLine(0); !text.empty();
        text = form.Memo1.ReadLine(state.Anzahl)) {
-    state.Summe += ToValue(text, state.Anzahl, form.Dezimaltrenner);
+    state.Summe += PressValues::Value(form, state.Anzahl, text);
     ++state.Anzahl;
   }
   state.Mittelwert = state.Anzahl != 0 ? StoreSingle(state.Summe / state.Anzahl) : 0.0f;
@@ -74,18 +144,21 @@ void btnMittelwertClick(Form& form, Auswertung& state) {
 }
 
 void btnGroessterMesswClick(Form& form, Auswertung& state) {
+  const PressValues::Scope press(form);
   ScanExtreme(form, state, &Auswertung::Groesster,
               [](float value, float current) { return value > current; });
   Show(form.edtGroessterMessw, state.Groesster, form.Dezimaltrenner);
 }
 
 void brnKleinsterMesswClick(Form& form, Auswertung& state) {
+  const PressValues::Scope press(form);
   ScanExtreme(form, state, &Auswertung::Kleinster,
               [](float value, float current) { return value < current; });
   Show(form.edtKleinsterMessw, state.Kleinster, form.Dezimaltrenner);
 }
 
 void btnAbweichungClick(Form& form, Auswertung& state) {
+  const PressValues::Scope press(form);
   btnMittelwertClick(form, state);
   brnKleinsterMesswClick(form, state);
   const float below = StoreSingle(std::fabs(static_cast<long double>(state.Mittelwert) -
@@ -102,6 +175,7 @@ void btnAbweichungClick(Form& form, Auswertung& state) {
 }
 
 void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
+  const PressValues::Scope press(form);
   btnMittelwertClick(form, state);
   if (state.Anzahl == 0) {
     state.QuadrMittelwert = 0;
@@ -117,6 +191,7 @@ void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
 }
 
 void btnMemoResetClick(Form& form, Auswertung& state) {
+  PressValues::Forget();
   state.Zeile = 0;
   while (!form.Memo1.ReadLine(state.Zeile).empty()) {
     form.Memo1.ReplaceLine(state.Zeile, {});

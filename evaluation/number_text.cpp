@@ -63,7 +63,8 @@ constexpr auto kReciprocalPow10 = [] {
 // (-1)^negative * significand * 2^(exponent - 63), exactly, for -960 < exponent < 1087: the
 // significand converts exactly and the power of two is a double. Assembling the bytes of the
 // extended value would be as exact but stalls the load that follows.
-long double Extended(bool negative, std::uint64_t significand, int exponent) {
+[[gnu::always_inline]] inline long double Extended(bool negative, std::uint64_t significand,
+                                                   int exponent) {
   const std::uint64_t power_bits = static_cast<std::uint64_t>(exponent - 63 + 1023) << 52;
   const double power = std::bit_cast<double>(power_bits);
   const long double value = static_cast<long double>(significand) * power;
@@ -75,7 +76,8 @@ long double Extended(bool negative, std::uint64_t significand, int exponent) {
 // falls short of the exact quotient by less than 4 units in the 64 bits below the significand;
 // when that leaves the rounding open (the quotient exact, a tie, or too close to one), the
 // result is false and `value` untouched.
-bool DividePow10(std::uint64_t mantissa, int k, bool negative, long double& value) {
+[[gnu::always_inline]] inline bool DividePow10(std::uint64_t mantissa, int k, bool negative,
+                                               long double& value) {
   const Reciprocal& reciprocal = kReciprocalPow10[static_cast<std::size_t>(k)];
   const int mantissa_shift = std::countl_zero(mantissa);
   const std::uint64_t n = mantissa << mantissa_shift;
@@ -127,7 +129,11 @@ ParseResult ParseSlow(std::string_view number, char separator) {
 
 }  // namespace
 
-ParseResult ParseNumber(std::string_view text, char separator) noexcept {
+namespace {
+
+// The body of ParseNumber, inlined into StrToFloat too so that its value stays in a register: an
+// extended value stored and loaded again costs more than the parsing.
+[[gnu::always_inline]] inline ParseResult Parse(std::string_view text, char separator) noexcept {
   constexpr ParseResult kNotANumber{ParseStatus::kNotANumber, 0};
   std::size_t i = 0;
   std::size_t end = text.size();
@@ -207,8 +213,14 @@ ParseResult ParseNumber(std::string_view text, char separator) noexcept {
   return ParseSlow(number, separator);
 }
 
+}  // namespace
+
+ParseResult ParseNumber(std::string_view text, char separator) noexcept {
+  return Parse(text, separator);
+}
+
 long double StrToFloat(std::string_view text, char separator) {
-  const ParseResult result = ParseNumber(text, separator);
+  const ParseResult result = Parse(text, separator);
   switch (result.status) {
     case ParseStatus::kOk:
       return result.value;
