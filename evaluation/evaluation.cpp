@@ -72,7 +72,7 @@ class PressValues {
     list_ = form ? &form->Memo1 : nullptr;
     separator_ = form ? form->Dezimaltrenner : '\0';
     count_ = 0;
-    chunks_.clear();
+    // The chunks stay for the next press: allocating them anew costs page faults.
   }
   bool Serves(const Form& form) const {
     return depth_ > 0 && list_ == &form.Memo1 && separator_ == form.Dezimaltrenner;
@@ -86,7 +86,7 @@ class PressValues {
   }
   void Append(long double value) {
     if (count_ % kChunk == 0 && count_ / kChunk == chunks_.size())
-      chunks_.push_back(std::make_unique<long double[]>(kChunk));
+      chunks_.push_back(std::make_unique_for_overwrite<long double[]>(kChunk));
     chunks_[count_ / kChunk][count_ % kChunk] = value;
     ++count_;
   }
