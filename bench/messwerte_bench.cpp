@@ -2,10 +2,12 @@
 // output fields, so that whole evaluations can be timed from the command line.
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -63,7 +65,16 @@ bool ReadFile(const char* path, std::string& text) {
     ok = false;
   }
   if (ok) {
-    text.resize(static_cast<std::size_t>(info.st_size));
+    const auto size = static_cast<std::size_t>(info.st_size);
+    text.reserve(size);
+    // Huge pages for a large file: far fewer page faults while the buffer is first written.
+    if (size >= (std::size_t{4} << 20)) {
+      const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+      const auto begin = (reinterpret_cast<std::uintptr_t>(text.data()) + page - 1) & ~(page - 1);
+      const auto end = (reinterpret_cast<std::uintptr_t>(text.data()) + size) & ~(page - 1);
+      madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
+    text.resize(size);
     std::size_t done = 0;
     while (ok && done < text.size()) {
       const ssize_t got = read(fd, text.data() + done, text.size() - done);
