@@ -32,76 +32,56 @@ long double ToValue(std::string_view text, int k, char separator) {
   throw Exception(QuoteForMessage(text) + what + " (Zeile " + std::to_string(k + 1) + ").", k);
 }
 
-// The values of the press under way. One press reads the same lines more than once (the
-// deviation runs the mean and both scans, the quadratic value the mean and its own pass), and no
-// line can change while it runs, so the values read in order from line 0 are kept until the
-// outermost operation ends, and each line is converted once.
-class PressValues {
+// The values of the lines converted so far, in order from line 0, for one text of the list (its
+// revision) read with one separator. Presses read the same lines again and again: the deviation
+// runs the mean and both scans, and the next button usually finds the list unchanged. So each
+// line of a text is converted once, and a changed text starts afresh.
+class KeptValues {
  public:
-  // Held by every operation that converts lines; the outermost one opens and ends the press.
-  class Scope {
-   public:
-    explicit Scope(const Form& form) {
-      if (press_.depth_++ == 0) press_.Start(&form);
+  // Makes the values those of the list's current text; call it once an operation, before the
+  // first Value: the text cannot change while the operation runs.
+  KeptValues& Follow(Form& form) {
+    const std::uint64_t revision = form.Memo1.Revision();
+    if (revision != revision_ || form.Dezimaltrenner != separator_) {
+      revision_ = revision;
+      separator_ = form.Dezimaltrenner;
+      count_ = 0;  // the chunks stay: allocating them anew costs page faults
     }
-    ~Scope() {
-      if (--press_.depth_ == 0) press_.Start(nullptr);
-    }
-    Scope(const Scope&) = delete;
-    Scope& operator=(const Scope&) = delete;
-  };
+    return *this;
+  }
 
-  // Line k's value, converted from `text` unless it was converted earlier in this press.
-  static long double Value(const Form& form, int k, std::string_view text) {
-    if (press_.Holds(form, k)) return press_.At(k);
+  // Line k's value; `text` is line k's text.
+  long double Value(Form& form, int k, std::string_view text) {
+    const auto line = static_cast<std::size_t>(k);
+    if (line < count_) return At(line);
     const long double value = ToValue(text, k, form.Dezimaltrenner);
-    if (press_.Serves(form) && static_cast<std::size_t>(k) == press_.count_) press_.Append(value);
+    if (line == count_) Append(value);
     return value;
   }
-  static long double Value(Form& form, int k) {
-    if (press_.Holds(form, k)) return press_.At(k);
-    return Value(form, k, form.Memo1.ReadLine(k));
+
+  long double Value(Form& form, int k) {
+    const auto line = static_cast<std::size_t>(k);
+    return line < count_ ? At(line) : Value(form, k, form.Memo1.ReadLine(k));
   }
-  // The list has changed: nothing kept holds any more.
-  static void Forget() { press_.count_ = 0; }
 
  private:
   static constexpr std::size_t kChunk = std::size_t{1} << 16;
 
-  void Start(const Form* form) {
-    list_ = form ? &form->Memo1 : nullptr;
-    separator_ = form ? form->Dezimaltrenner : '\0';
-    count_ = 0;
-    // The chunks stay for the next press: allocating them anew costs page faults.
-  }
-  bool Serves(const Form& form) const {
-    return depth_ > 0 && list_ == &form.Memo1 && separator_ == form.Dezimaltrenner;
-  }
-  bool Holds(const Form& form, int k) const {
-    return k >= 0 && static_cast<std::size_t>(k) < count_ && Serves(form);
-  }
-  long double At(int k) const {
-    const auto i = static_cast<std::size_t>(k);
-    return chunks_[i / kChunk][i % kChunk];
-  }
+  long double At(std::size_t line) const { return chunks_[line / kChunk][line % kChunk]; }
   void Append(long double value) {
-    if (count_ % kChunk == 0 && count_ / kChunk == chunks_.size())
+    if (count_ / kChunk == chunks_.size())
       chunks_.push_back(std::make_unique_for_overwrite<long double[]>(kChunk));
     chunks_[count_ / kChunk][count_ % kChunk] = value;
     ++count_;
   }
 
-  static thread_local PressValues press_;
-  int depth_ = 0;
-  const MeasurementList* list_ = nullptr;
+  std::uint64_t revision_ = 0;  // no list has this one
   char separator_ = '\0';
   std::size_t count_ = 0;
   std::vector<std::unique_ptr<long double[]>> chunks_;
 };
 
-thread_local PressValues PressValues::press_;
-
-long double ReadValue(Form& form, int k) { return PressValues::Value(form, k); }
+KeptValues kept_values;
 
 void Show(OutputField& field, float value, char separator) {
   field.SetText(FloatToStr(value, separator));
@@ -109,12 +89,13 @@ void Show(OutputField& field, float value, char separator) {
 
 // Counts, then scans the values for an extreme; the first value starts it, and a later one
 // replaces it only when `better` (strictly), so of equal extremes the first stays.
-void ScanExtreme(Form& form, Auswertung& state, float Auswertung::*extreme,
-                 bool (*better)(float value, float current)) {
+template <typename Better>
+void ScanExtreme(Form& form, Auswertung& state, float Auswertung::*extreme, Better better) {
   btnAnzahlClick(form, state);
   if (state.Anzahl == 0) throw Exception("Die Liste enthält keine Messwerte.");
+  KeptValues& kept = kept_values.Follow(form);
   for (state.Zeile = 0; state.Zeile < state.Anzahl; ++state.Zeile) {
-    state.Messwert = static_cast<float>(ReadValue(form, state.Zeile));
+    state.Messwert = static_cast<float>(kept.Value(form, state.Zeile));
     if (state.Zeile == 0 || better(state.Messwert, state.*extreme)) state.*extreme = state.Messwert;
   }
 }
@@ -130,12 +111,12 @@ void btnAnzahlClick(Form& form, Auswertung& state) {
 }
 
 void btnMittelwertClick(Form& form, Auswertung& state) {
-  const PressValues::Scope press(form);
+  KeptValues& kept = kept_values.Follow(form);
   state.Anzahl = 0;
   state.Summe = 0;
   for (std::string_view text = form.Memo1.ReadLine(0); !text.empty();
        text = form.Memo1.ReadLine(state.Anzahl)) {
-    state.Summe += PressValues::Value(form, state.Anzahl, text);
+    state.Summe += kept.Value(form, state.Anzahl, text);
     ++state.Anzahl;
   }
   state.Mittelwert = state.Anzahl != 0 ? StoreSingle(state.Summe / state.Anzahl) : 0.0f;
@@ -144,21 +125,18 @@ void btnMittelwertClick(Form& form, Auswertung& state) {
 }
 
 void btnGroessterMesswClick(Form& form, Auswertung& state) {
-  const PressValues::Scope press(form);
   ScanExtreme(form, state, &Auswertung::Groesster,
               [](float value, float current) { return value > current; });
   Show(form.edtGroessterMessw, state.Groesster, form.Dezimaltrenner);
 }
 
 void brnKleinsterMesswClick(Form& form, Auswertung& state) {
-  const PressValues::Scope press(form);
   ScanExtreme(form, state, &Auswertung::Kleinster,
               [](float value, float current) { return value < current; });
   Show(form.edtKleinsterMessw, state.Kleinster, form.Dezimaltrenner);
 }
 
 void btnAbweichungClick(Form& form, Auswertung& state) {
-  const PressValues::Scope press(form);
   btnMittelwertClick(form, state);
   brnKleinsterMesswClick(form, state);
   const float below = StoreSingle(std::fabs(static_cast<long double>(state.Mittelwert) -
@@ -175,14 +153,14 @@ void btnAbweichungClick(Form& form, Auswertung& state) {
 }
 
 void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
-  const PressValues::Scope press(form);
   btnMittelwertClick(form, state);
   if (state.Anzahl == 0) {
     state.QuadrMittelwert = 0;
   } else {
+    KeptValues& kept = kept_values.Follow(form);
     long double squares = 0;
     for (int k = 0; k < state.Anzahl; ++k) {
-      const long double value = ReadValue(form, k);
+      const long double value = kept.Value(form, k);
       squares += value * value;
     }
     state.QuadrMittelwert = StoreSingle(std::sqrt(squares / state.Anzahl));
@@ -191,7 +169,6 @@ void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
 }
 
 void btnMemoResetClick(Form& form, Auswertung& state) {
-  PressValues::Forget();
   state.Zeile = 0;
   while (!form.Memo1.ReadLine(state.Zeile).empty()) {
     form.Memo1.ReplaceLine(state.Zeile, {});

@@ -1,6 +1,7 @@
 #include "measurement_list.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 #if __has_include(<sys/mman.h>)
@@ -24,7 +25,12 @@ void AdviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::si
 
 }  // namespace
 
-LineList::LineList(std::string text) : text_(std::move(text)) {
+std::uint64_t NewRevision() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
+
+LineList::LineList(std::string text) : text_(std::move(text)), revision_(NewRevision()) {
   const std::string_view all = text_;
   if (all.empty()) return;
   const bool any_cr = all.find('\r') != std::string_view::npos;
@@ -53,6 +59,7 @@ std::string_view LineList::ReadLine(int k) {
 
 void LineList::ReplaceLine(int k, std::string_view text) {
   if (k < 0 || k >= LineCount()) return;
+  revision_ = NewRevision();
   lines_[static_cast<std::size_t>(k)] =
       text.empty() ? std::string_view() : replaced_.emplace_back(text);
 }

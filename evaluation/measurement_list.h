@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -15,7 +16,13 @@ class MeasurementList {
   virtual std::string_view ReadLine(int k) = 0;
   // Puts `text` in place of line k's text; the line keeps its break, the line count stays.
   virtual void ReplaceLine(int k, std::string_view text) = 0;
+  // Stamp of the current text, from NewRevision(): a new one whenever any line's text changes,
+  // so two equal stamps always mean the same lines, whichever list they come from.
+  virtual std::uint64_t Revision() = 0;
 };
+
+// A stamp that no list of this program has had before.
+std::uint64_t NewRevision();
 
 // A single-line field that an operation overwrites.
 class OutputField {
@@ -27,7 +34,7 @@ class OutputField {
 // A measurement list held in memory, split at LF, CR LF or a lone CR.
 class LineList final : public MeasurementList {
  public:
-  LineList() = default;
+  LineList() : revision_(NewRevision()) {}
   // "1\n2" has two lines, "1\n2\n" three (the last empty), "" none.
   explicit LineList(std::string text);
   LineList(const LineList&) = delete;
@@ -35,6 +42,7 @@ class LineList final : public MeasurementList {
 
   std::string_view ReadLine(int k) override;
   void ReplaceLine(int k, std::string_view text) override;
+  std::uint64_t Revision() override { return revision_; }
 
   int LineCount() const { return static_cast<int>(lines_.size()); }
   std::string Text() const;  // lines joined with "\n"
@@ -43,6 +51,7 @@ class LineList final : public MeasurementList {
   std::string text_;
   std::vector<std::string_view> lines_;  // views into text_ or replaced_
   std::deque<std::string> replaced_;
+  std::uint64_t revision_;
 };
 
 }  // namespace messwerte

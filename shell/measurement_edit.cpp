@@ -29,6 +29,7 @@ QString FromUtf8(std::string_view text) {
 MeasurementEdit::MeasurementEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(true);
   connect(document(), &QTextDocument::contentsChange, this, [this] {
+    revision_ = messwerte::NewRevision();
     if (applying_) return;
     ForgetSnapshot();
     // Someone else changed the text under a sliced edit, so its positions no longer hold.
@@ -61,8 +62,14 @@ void MeasurementEdit::ReplaceLine(int k, std::string_view text) {
   if (k < 0 || static_cast<std::size_t>(k) >= lines_.size()) return;  // no such line to keep
   std::string clean = WithoutBreaks(text);
   lines_[static_cast<std::size_t>(k)] = Store(clean);
+  revision_ = messwerte::NewRevision();
   replaced_.insert_or_assign(replaced_.end(), k, std::move(clean));
   if (open_groups_ == 0) ApplyReplacements();
+}
+
+std::uint64_t MeasurementEdit::Revision() {
+  FinishPendingEdit();
+  return revision_;
 }
 
 void MeasurementEdit::SelectLine(int k) {

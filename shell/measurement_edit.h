@@ -29,6 +29,7 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
 
   std::string_view ReadLine(int k) override;
   void ReplaceLine(int k, std::string_view text) override;
+  std::uint64_t Revision() override;
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
@@ -78,6 +79,7 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
   bool started_ = false;                 // raw_ has been taken since the snapshot was dropped
   std::map<int, std::string> replaced_;  // lines replaced while a group is open
   int open_groups_ = 0;
+  std::uint64_t revision_ = messwerte::NewRevision();
   bool applying_ = false;  // the document changes through this class's own edits
 
   int slice_lines_ = 20000;  // about 60 ms of document work

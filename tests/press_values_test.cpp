@@ -1,6 +1,7 @@
-// Lines are converted once per press and their values reused within it. A list changed between
-// two presses must give the second press the changed values: it is checked against the values
-// worked out here from the changed text, so nothing from an earlier press may leak into a later.
+// Each line of an unchanged text is converted once and its value reused by later reads and later
+// presses. A list changed between two presses must give the second press the changed values: it
+// is checked against the values worked out here from the changed text, so nothing kept from an
+// earlier press may leak into a later one.
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,19 @@ TEST_P(PressValues, RepeatedPressesAgree) {
     Window other(change.before);
     EXPECT_EQ(other.Press(operation), once);
   }
+}
+
+TEST(KeptValues, BelongToOneListAndOneSeparator) {
+  Window a("1,5\n2,5"), b("10\n20");
+  a.form.Dezimaltrenner = ',';
+  EXPECT_EQ(Shown(a.Press(btnMittelwertClick), "edtMittelwert"), "2");
+  EXPECT_EQ(Shown(b.Press(btnMittelwertClick), "edtMittelwert"), "15");
+  EXPECT_EQ(Shown(a.Press(btnGroessterMesswClick), "edtGroessterMessw"), "2,5");
+  a.form.Dezimaltrenner = '.';
+  EXPECT_EQ(Shown(a.Press(btnMittelwertClick), "edtMittelwert"),
+            "error: '1,5' ist kein gültiger Gleitkommawert (Zeile 1).");
+  a.form.Dezimaltrenner = ',';
+  EXPECT_EQ(Shown(a.Press(brnKleinsterMesswClick), "edtKleinsterMessw"), "1,5");
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, PressValues, testing::ValuesIn(kChanges),
