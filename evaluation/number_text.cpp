@@ -2,14 +2,10 @@
 
 #include <locale.h>
 
-#include <array>
-#include <bit>
-#include <cfloat>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "exception.h"
 
@@ -27,89 +23,6 @@ constexpr long double kPow10[kMaxExactPow10 + 1] = {
     1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
     1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
     1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
-
-#if defined(__x86_64__) && LDBL_MANT_DIG == 64 && (defined(__GNUC__) || defined(__clang__))
-#define MESSWERTE_RECIPROCAL_DIVISION 1
-
-__extension__ typedef unsigned __int128 Uint128;
-
-// 1 / 10^k as floor(2^(127 + shift) / 10^k), with the shift that puts the top bit at bit 127.
-struct Reciprocal {
-  Uint128 value;
-  int shift;
-};
-constexpr auto kReciprocalPow10 = [] {
-  std::array<Reciprocal, kMaxMantissaDigits + 1> table{};
-  std::uint64_t power = 1;
-  for (std::size_t k = 1; k < table.size(); ++k) {
-    power *= 10;
-    const int shift = 64 - std::countl_zero(power);  // 2^(shift - 1) < 10^k < 2^shift
-    // Long division of 2^(127 + shift) by 10^k, one bit at a time.
-    Uint128 quotient = 0;
-    Uint128 remainder = 1;
-    for (int bit = 0; bit < 127 + shift; ++bit) {
-      remainder <<= 1;
-      quotient <<= 1;
-      if (remainder >= power) {
-        remainder -= power;
-        quotient |= 1;
-      }
-    }
-    table[k] = {quotient, shift};
-  }
-  return table;
-}();
-
-// (-1)^negative * significand * 2^(exponent - 63), exactly, for -960 < exponent < 1087: the
-// significand converts exactly and the power of two is a double. Assembling the bytes of the
-// extended value would be as exact but stalls the load that follows.
-[[gnu::always_inline]] inline long double Extended(bool negative, std::uint64_t significand,
-                                                   int exponent) {
-  const std::uint64_t power_bits = static_cast<std::uint64_t>(exponent - 63 + 1023) << 52;
-  const double power = std::bit_cast<double>(power_bits);
-  const long double value = static_cast<long double>(significand) * power;
-  return negative ? -value : value;
-}
-
-// mantissa / 10^k rounded to nearest, ties to even, in extended precision, for a mantissa above 0
-// and 1 <= k <= 19, by multiplying with the reciprocal (the x87 division is slow). The product
-// falls short of the exact quotient by less than 4 units in the 64 bits below the significand;
-// when that leaves the rounding open (the quotient exact, a tie, or too close to one), the
-// result is false and `value` untouched.
-[[gnu::always_inline]] inline bool DividePow10(std::uint64_t mantissa, int k, bool negative,
-                                               long double& value) {
-  const Reciprocal& reciprocal = kReciprocalPow10[static_cast<std::size_t>(k)];
-  const int mantissa_shift = std::countl_zero(mantissa);
-  const std::uint64_t n = mantissa << mantissa_shift;
-  const auto reciprocal_low = static_cast<std::uint64_t>(reciprocal.value);
-  const auto reciprocal_high = static_cast<std::uint64_t>(reciprocal.value >> 64);
-  // Top 128 of the 192 bits of n * reciprocal; the top bit is bit 127 or 126.
-  const Uint128 high = static_cast<Uint128>(n) * reciprocal_high +
-                       ((static_cast<Uint128>(n) * reciprocal_low) >> 64);
-  std::uint64_t significand = static_cast<std::uint64_t>(high >> 64);
-  std::uint64_t fraction = static_cast<std::uint64_t>(high);
-  int exponent = 64 - mantissa_shift - reciprocal.shift;
-  if (!(significand >> 63)) {
-    significand = significand << 1 | fraction >> 63;
-    fraction <<= 1;
-    --exponent;
-  }
-  constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
-  constexpr std::uint64_t kSlack = 4;
-  if (fraction <= kHalf - kSlack) {
-    // below half for sure
-  } else if (fraction > kHalf && fraction <= ~std::uint64_t{0} - kSlack + 1) {
-    if (++significand == 0) {
-      significand = kHalf;
-      ++exponent;
-    }
-  } else {
-    return false;
-  }
-  value = Extended(negative, significand, exponent);
-  return true;
-}
-#endif
 
 locale_t CLocale() {
   static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
@@ -200,12 +113,6 @@ namespace {
   if (mantissa == 0) return {ParseStatus::kOk, negative ? -0.0L : 0.0L};
   // Both operands exact, so one multiplication or division rounds once, correctly.
   if (!inexact && scale >= -kMaxExactPow10 && scale <= kMaxExactPow10) {
-#ifdef MESSWERTE_RECIPROCAL_DIVISION
-    long double quotient;
-    if (scale < 0 && scale >= -kMaxMantissaDigits &&
-        DividePow10(mantissa, static_cast<int>(-scale), negative, quotient))
-      return {ParseStatus::kOk, quotient};
-#endif
     const long double m = static_cast<long double>(mantissa);
     const long double value = scale >= 0 ? m * kPow10[scale] : m / kPow10[-scale];
     return {ParseStatus::kOk, negative ? -value : value};
