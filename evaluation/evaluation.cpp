@@ -1,11 +1,14 @@
 #include "evaluation.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "exception.h"
+#include "huge_pages.h"
 #include "number_text.h"
 
 namespace messwerte {
@@ -65,12 +68,22 @@ class KeptValues {
   }
 
  private:
-  static constexpr std::size_t kChunk = std::size_t{1} << 16;
+  // A chunk fills one huge page: 2 MiB.
+  static constexpr std::size_t kChunk = std::size_t{1} << 17;
+  static constexpr std::size_t kChunkBytes = kChunk * sizeof(long double);
+
+  struct Free {
+    void operator()(long double* chunk) const { std::free(chunk); }
+  };
 
   long double At(std::size_t line) const { return chunks_[line / kChunk][line % kChunk]; }
   void Append(long double value) {
-    if (count_ / kChunk == chunks_.size())
-      chunks_.push_back(std::make_unique_for_overwrite<long double[]>(kChunk));
+    if (count_ / kChunk == chunks_.size()) {
+      auto* chunk = static_cast<long double*>(std::aligned_alloc(kChunkBytes, kChunkBytes));
+      if (!chunk) throw std::bad_alloc();
+      AdviseHugePages(chunk, kChunkBytes);
+      chunks_.emplace_back(chunk);
+    }
     chunks_[count_ / kChunk][count_ % kChunk] = value;
     ++count_;
   }
@@ -78,7 +91,7 @@ class KeptValues {
   std::uint64_t revision_ = 0;  // no list has this one
   char separator_ = '\0';
   std::size_t count_ = 0;
-  std::vector<std::unique_ptr<long double[]>> chunks_;
+  std::vector<std::unique_ptr<long double[], Free>> chunks_;
 };
 
 KeptValues kept_values;
