@@ -36,10 +36,6 @@ LineList::LineList(std::string text) : text_(std::move(text)), revision_(NewRevi
   lines_.push_back(all.substr(begin));
 }
 
-std::string_view LineList::ReadLine(int k) {
-  return k >= 0 && k < LineCount() ? lines_[static_cast<std::size_t>(k)] : std::string_view();
-}
-
 void LineList::ReplaceLine(int k, std::string_view text) {
   if (k < 0 || k >= LineCount()) return;
   revision_ = NewRevision();

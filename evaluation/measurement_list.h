@@ -40,7 +40,9 @@ class LineList final : public MeasurementList {
   LineList(const LineList&) = delete;
   LineList& operator=(const LineList&) = delete;
 
-  std::string_view ReadLine(int k) override;
+  std::string_view ReadLine(int k) override {
+    return k >= 0 && k < LineCount() ? lines_[static_cast<std::size_t>(k)] : std::string_view();
+  }
   void ReplaceLine(int k, std::string_view text) override;
   std::uint64_t Revision() override { return revision_; }
 

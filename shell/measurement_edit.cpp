@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::size_t kChunkSize = 1 << 20;
-
 // A line break inside a replacement would add a line; it becomes a blank.
 std::string WithoutBreaks(std::string_view text) {
   std::string clean(text);
@@ -22,6 +20,32 @@ std::string WithoutBreaks(std::string_view text) {
 
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The document's raw text as UTF-8 lines parted by '\n', in one pass: blocks never hold a line
+// break of their own, so the paragraph separators between them are the only breaks. One copy of
+// the whole text costs far less than asking each block for its text.
+std::string LinesAsUtf8(const QString& raw) {
+  std::string utf8;
+  utf8.reserve(static_cast<std::size_t>(raw.size()));
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    const char16_t c = raw[i].unicode();
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c == QChar::ParagraphSeparator) {
+      utf8 += '\n';
+    } else {
+      // Everything else, surrogate pairs included, through Qt's own conversion.
+      qsizetype end = i + 1;
+      while (end < raw.size() && raw[end].unicode() >= 0x80 &&
+             raw[end].unicode() != QChar::ParagraphSeparator)
+        ++end;
+      const QByteArray run = QStringView(raw).mid(i, end - i).toUtf8();
+      utf8.append(run.constData(), static_cast<std::size_t>(run.size()));
+      i = end - 1;
+    }
+  }
+  return utf8;
 }
 
 }  // namespace
@@ -48,20 +72,11 @@ void MeasurementEdit::FinishPendingEdit() {
   if (pending_) StepPending(std::numeric_limits<qsizetype>::max());
 }
 
-std::string_view MeasurementEdit::ReadLine(int k) {
-  FinishPendingEdit();
-  if (k < 0) return {};
-  const auto line = static_cast<std::size_t>(k);
-  while (line >= lines_.size() && ReadNextLine()) {
-  }
-  return line < lines_.size() ? lines_[line] : std::string_view();
-}
-
 void MeasurementEdit::ReplaceLine(int k, std::string_view text) {
-  ReadLine(k);
-  if (k < 0 || static_cast<std::size_t>(k) >= lines_.size()) return;  // no such line to keep
+  FinishPendingEdit();
+  if (k < 0 || k >= Snapshot().LineCount()) return;  // no such line to keep
   std::string clean = WithoutBreaks(text);
-  lines_[static_cast<std::size_t>(k)] = Store(clean);
+  snapshot_->ReplaceLine(k, clean);
   revision_ = messwerte::NewRevision();
   replaced_.insert_or_assign(replaced_.end(), k, std::move(clean));
   if (open_groups_ == 0) ApplyReplacements();
@@ -81,39 +96,9 @@ void MeasurementEdit::SelectLine(int k) {
   ensureCursorVisible();
 }
 
-bool MeasurementEdit::ReadNextLine() {
-  if (!started_) {
-    // One copy of the whole text costs far less than asking each block for its text.
-    raw_ = document()->toRawText();
-    raw_pos_ = 0;
-    started_ = true;
-  }
-  if (raw_pos_ > raw_.size()) return false;
-  qsizetype end = raw_.indexOf(QChar::ParagraphSeparator, raw_pos_);
-  if (end < 0) end = raw_.size();
-  const QByteArray utf8 = QStringView(raw_).mid(raw_pos_, end - raw_pos_).toUtf8();
-  lines_.push_back(Store({utf8.constData(), static_cast<std::size_t>(utf8.size())}));
-  raw_pos_ = end + 1;
-  return true;
-}
+void MeasurementEdit::TakeSnapshot() { snapshot_.emplace(LinesAsUtf8(document()->toRawText())); }
 
-std::string_view MeasurementEdit::Store(std::string_view text) {
-  if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < text.size()) {
-    chunks_.emplace_back().reserve(std::max(kChunkSize, text.size()));
-  }
-  std::string& chunk = chunks_.back();
-  const std::size_t start = chunk.size();
-  chunk.append(text);  // within the reserved capacity, so earlier views stay valid
-  return std::string_view(chunk).substr(start, text.size());
-}
-
-void MeasurementEdit::ForgetSnapshot() {
-  lines_.clear();
-  chunks_.clear();
-  raw_.clear();
-  raw_pos_ = 0;
-  started_ = false;
-}
+void MeasurementEdit::ForgetSnapshot() { snapshot_.reset(); }
 
 void MeasurementEdit::ApplyReplacements() {
   if (replaced_.empty()) return;

@@ -5,8 +5,8 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <algorithm>
-#include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +14,8 @@
 #include "measurement_list.h"
 
 // The list of measurement values: a plain text field whose paragraphs are the lines that the
-// evaluation reads. Lines are read as UTF-8 from a snapshot that is converted only as far as the
-// reads go and dropped whenever the user changes the text, so clicks on an unchanged list share it.
+// evaluation reads. Lines are read as UTF-8 from a snapshot of the whole text, taken at the first
+// read and dropped whenever the user changes the text, so clicks on an unchanged list share it.
 //
 // A long paste or a long run of replaced lines reaches the document in slices, one per pass of the
 // event loop, so the window keeps painting and reacting; all slices form one undo step. Meanwhile
@@ -27,7 +27,10 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
  public:
   explicit MeasurementEdit(QWidget* parent = nullptr);
 
-  std::string_view ReadLine(int k) override;
+  std::string_view ReadLine(int k) override {
+    if (pending_) FinishPendingEdit();
+    return Snapshot().ReadLine(k);
+  }
   void ReplaceLine(int k, std::string_view text) override;
   std::uint64_t Revision() override;
 
@@ -60,8 +63,11 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  bool ReadNextLine();
-  std::string_view Store(std::string_view text);
+  messwerte::LineList& Snapshot() {
+    if (!snapshot_) TakeSnapshot();
+    return *snapshot_;
+  }
+  void TakeSnapshot();
   void ForgetSnapshot();
   void ApplyReplacements();
   void ReplaceSlice(std::size_t count);
@@ -70,13 +76,9 @@ class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList
   void StepPending(qsizetype lines);
   void EndPending();
 
-  std::deque<std::string> chunks_;       // UTF-8 text of the lines read; chunks never grow
-  std::vector<std::string_view> lines_;  // views into chunks_
-  // The text as it was at the first read, paragraphs parted by U+2029. Replacing lines changes
-  // only lines already read, so the rest of it stays as in the document.
-  QString raw_;
-  qsizetype raw_pos_ = 0;                // where the first line not yet read starts in raw_
-  bool started_ = false;                 // raw_ has been taken since the snapshot was dropped
+  // The document's lines as UTF-8, taken at the first read after a change; replaced lines are
+  // changed in it at once and reach the document when the edit group closes.
+  std::optional<messwerte::LineList> snapshot_;
   std::map<int, std::string> replaced_;  // lines replaced while a group is open
   int open_groups_ = 0;
   std::uint64_t revision_ = messwerte::NewRevision();
