@@ -13,47 +13,26 @@
 
 #include "evaluation.h"
 #include "exception.h"
+#include "fake_window.h"
 #include "measurement_list.h"
 #include "number_text.h"
 
 namespace messwerte {
 namespace {
 
-using Writes = std::vector<std::pair<std::string, std::string>>;
-
-class LoggingField : public OutputField {
- public:
-  LoggingField(std::string name, Writes& log) : name_(std::move(name)), log_(log) {}
-  void SetText(std::string_view text) override { log_.emplace_back(name_, std::string(text)); }
-
- private:
-  std::string name_;
-  Writes& log_;
-};
-
-struct Window {
-  explicit Window(std::string text) : list(std::move(text)) {}
-  Writes log;
-  LineList list;
-  LoggingField anzahl{"edtAnzahl", log}, mittelwert{"edtMittelwert", log},
-      quadr{"edtQuadr_Mittelwe", log}, groesster{"edtGroessterMessw", log},
-      kleinster{"edtKleinsterMessw", log}, abweichung{"edtAbweichung", log};
-  Form form{list, anzahl, mittelwert, quadr, groesster, kleinster, abweichung, '.'};
-  Auswertung state;
-
-  // The press's writes, then its error message if it failed.
-  Writes Press(void (*operation)(Form&, Auswertung&)) {
-    log.clear();
+// A fake window that answers a press with its writes, then its error message if it failed.
+struct Window : FakeWindow {
+  using FakeWindow::FakeWindow;
+  Writes Press(Operation operation) {
+    writes.clear();
     try {
       operation(form, state);
     } catch (const Exception& error) {
-      log.emplace_back("error", error.what());
+      writes.emplace_back("error", error.what());
     }
-    return log;
+    return writes;
   }
 };
-
-using Operation = void (*)(Form&, Auswertung&);
 
 struct Change {
   const char* name;
