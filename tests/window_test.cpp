@@ -19,9 +19,9 @@ const char* const kFields[] = {"edtAnzahl",         "edtMittelwert",     "edtQua
                                "edtGroessterMessw", "edtKleinsterMessw", "edtAbweichung"};
 
 // "edtAnzahl=3;edtMittelwert=4" as field name → text.
-QHash<QString, QString> ParseFields(const QString& spec) {
+QHash<QString, QString> ParseFields(const QString& written) {
   QHash<QString, QString> fields;
-  for (const QString& pair : spec.split(u';', Qt::SkipEmptyParts)) {
+  for (const QString& pair : written.split(u';', Qt::SkipEmptyParts)) {
     const qsizetype eq = pair.indexOf(u'=');
     fields.insert(pair.left(eq), pair.mid(eq + 1));
   }
