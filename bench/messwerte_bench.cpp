@@ -16,6 +16,7 @@
 #include "exception.h"
 #include "huge_pages.h"
 #include "measurement_list.h"
+#include "operations.h"
 
 namespace {
 
@@ -29,30 +30,9 @@ constexpr const char* kUsage =
     "  abweichung; alle = die sieben Tasten in der Reihenfolge des Fensters) und gibt die sechs\n"
     "  Ausgabefelder aus. --komma: Dezimaltrennzeichen ',' statt '.'.\n";
 
-class Field final : public messwerte::OutputField {
- public:
-  void SetText(std::string_view text) override { text_.assign(text); }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
-struct Operation {
-  std::string_view name;
-  void (*run)(Form&, Auswertung&);
-};
-
-// In the order of the window's buttons.
-constexpr Operation kOperations[] = {
-    {"anzahl", messwerte::btnAnzahlClick},
-    {"mittelwert", messwerte::btnMittelwertClick},
-    {"quadr", messwerte::btnquadr_MittelwertClick},
-    {"groesster", messwerte::btnGroessterMesswClick},
-    {"kleinster", messwerte::brnKleinsterMesswClick},
-    {"abweichung", messwerte::btnAbweichungClick},
-    {"reset", messwerte::btnMemoResetClick},
-};
+using bench::Field;
+using bench::kOperations;
+using bench::Operation;
 
 // The whole file in one read; false with errno set when it cannot be read.
 bool ReadFile(const char* path, std::string& text) {

@@ -17,34 +17,16 @@
 #include "evaluation.h"
 #include "form1.h"
 #include "measurement_list.h"
+#include "operations.h"
 
 namespace {
 
 using messwerte::Auswertung;
 using messwerte::Form;
 
-struct Operation {
-  const char* button;
-  void (*run)(Form&, Auswertung&);
-};
-
-const Operation kOperations[] = {
-    {"btnAnzahl", messwerte::btnAnzahlClick},
-    {"btnMittelwert", messwerte::btnMittelwertClick},
-    {"btnquadr_Mittelwert", messwerte::btnquadr_MittelwertClick},
-    {"btnGroessterMessw", messwerte::btnGroessterMesswClick},
-    {"brnKleinsterMessw", messwerte::brnKleinsterMesswClick},
-    {"btnAbweichung", messwerte::btnAbweichungClick},
-    {"btnMemoReset", messwerte::btnMemoResetClick},
-};
-
-class Field final : public messwerte::OutputField {
- public:
-  void SetText(std::string_view text) override { text_.assign(text); }
-
- private:
-  std::string text_;
-};
+using bench::Field;
+using bench::kOperations;
+using bench::Operation;
 
 // Lines like 123.4567, about a fifth of them negative, each followed by a break.
 std::string Values(int count) {
