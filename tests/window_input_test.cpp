@@ -15,6 +15,7 @@
 #include <string>
 
 #include "form1.h"
+#include "window_harness.h"
 
 namespace {
 
@@ -58,10 +59,8 @@ class WindowInputTest : public QObject {
  private:
   QPlainTextEdit* memo() { return Find<QPlainTextEdit>("Memo1"); }
   template <class T>
-  T* Find(const char* name) {
-    T* widget = window_->findChild<T*>(name);
-    if (!widget) qFatal("no control %s", name);
-    return widget;
+  T* Find(const QString& name) {
+    return FindControl<T>(*window_, name);
   }
 
   std::unique_ptr<TForm1> window_;
@@ -69,16 +68,11 @@ class WindowInputTest : public QObject {
 };
 
 void WindowInputTest::init() {
-  window_ = std::make_unique<TForm1>();
-  window_->ShowError = [this](const QString& message) { errors_ << message; };
-  window_->show();
+  window_ = OpenWindow(errors_);
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 }
 
-void WindowInputTest::cleanup() {
-  window_.reset();
-  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-}
+void WindowInputTest::cleanup() { CloseWindow(window_); }
 
 void WindowInputTest::everyButtonSurvives_data() {
   QTest::addColumn<QString>("pasted");

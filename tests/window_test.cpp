@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "form1.h"
+#include "window_harness.h"
 
 namespace {
 
@@ -81,9 +82,7 @@ class WindowTest : public QObject {
 
   template <class T>
   T* Find(const QString& name) {
-    T* widget = window_->findChild<T*>(name);
-    if (!widget) qFatal("no control %s", qPrintable(name));
-    return widget;
+    return FindControl<T>(*window_, name);
   }
 
   std::unique_ptr<TForm1> window_;
@@ -91,17 +90,11 @@ class WindowTest : public QObject {
 };
 
 void WindowTest::init() {
-  window_ = std::make_unique<TForm1>();
-  errors_.clear();
-  window_->ShowError = [this](const QString& message) { errors_ << message; };
-  window_->show();
+  window_ = OpenWindow(errors_);
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 }
 
-void WindowTest::cleanup() {
-  window_.reset();
-  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-}
+void WindowTest::cleanup() { CloseWindow(window_); }
 
 void WindowTest::startsEmpty() {
   QCOMPARE(window_->windowTitle(), QStringLiteral("Messwerte Auswerten"));

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLocale>
+#include <QStringList>
+#include <QtTest>
+#include <memory>
+
+#include "form1.h"
+
+// The real window, shown offscreen, with the errors it reports collected instead of shown.
+inline std::unique_ptr<TForm1> OpenWindow(QStringList& errors) {
+  errors.clear();
+  auto window = std::make_unique<TForm1>();
+  window->ShowError = [&errors](const QString& message) { errors << message; };
+  window->show();
+  return window;
+}
+
+// The window's control of the given name; a missing control ends the test program.
+template <class T>
+T* FindControl(QWidget& window, const QString& name) {
+  T* widget = window.findChild<T*>(name);
+  if (!widget) qFatal("no control %s", qPrintable(name));
+  return widget;
+}
+
+// Closes the window and puts back the locale that the window tests pin.
+inline void CloseWindow(std::unique_ptr<TForm1>& window) {
+  window.reset();
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
