@@ -40,10 +40,6 @@ ParseResult ParseSlow(std::string_view number, char separator) {
   return {ParseStatus::kOk, value};
 }
 
-}  // namespace
-
-namespace {
-
 // The body of ParseNumber, inlined into StrToFloat too so that its value stays in a register: an
 // extended value stored and loaded again costs more than the parsing.
 [[gnu::always_inline]] inline ParseResult Parse(std::string_view text, char separator) noexcept {
