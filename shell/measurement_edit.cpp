@@ -1,225 +1,599 @@
 #include "measurement_edit.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTextLayout>
 #include <algorithm>
-#include <limits>
+#include <array>
 
 namespace {
 
-// A line break inside a replacement would add a line; it becomes a blank.
-std::string WithoutBreaks(std::string_view text) {
-  std::string clean(text);
-  std::replace_if(
-      clean.begin(), clean.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-  return clean;
-}
+constexpr int kMargin = 4;  // between the frame and the text
+
+using Merge = LineBuffer::Merge;
 
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The document's raw text as UTF-8 lines parted by '\n', in one pass: blocks never hold a line
-// break of their own, so the paragraph separators between them are the only breaks. One copy of
-// the whole text costs far less than asking each block for its text.
-std::string LinesAsUtf8(const QString& raw) {
-  std::string utf8;
-  utf8.reserve(static_cast<std::size_t>(raw.size()));
-  for (qsizetype i = 0; i < raw.size(); ++i) {
-    const char16_t c = raw[i].unicode();
-    if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else if (c == QChar::ParagraphSeparator) {
-      utf8 += '\n';
+// Text from other programs may end its lines with CR LF, CR or Unicode's line and paragraph
+// separators; each of them is one line break here, so pasted values do not gain empty lines
+// between them. One pass over the UTF-8, as a pasted series can have a million lines.
+QByteArray AsLines(const QString& text) {
+  QByteArray utf8 = text.toUtf8();
+  const auto end = utf8.cend();
+  if (std::find_if(utf8.cbegin(), end, [](char c) { return c == '\r' || c == '\xe2'; }) == end) {
+    return utf8;
+  }
+  QByteArray lines;
+  lines.reserve(utf8.size());
+  for (auto it = utf8.cbegin(); it != end; ++it) {
+    if (*it == '\r') {
+      lines += '\n';
+      if (it + 1 != end && it[1] == '\n') ++it;
+    } else if (*it == '\xe2' && end - it >= 3 && it[1] == '\x80' &&
+               (it[2] == '\xa8' || it[2] == '\xa9')) {  // U+2028, U+2029
+      lines += '\n';
+      it += 2;
     } else {
-      // Everything else, surrogate pairs included, through Qt's own conversion.
-      qsizetype end = i + 1;
-      while (end < raw.size() && raw[end].unicode() >= 0x80 &&
-             raw[end].unicode() != QChar::ParagraphSeparator)
-        ++end;
-      const QByteArray run = QStringView(raw).mid(i, end - i).toUtf8();
-      utf8.append(run.constData(), static_cast<std::size_t>(run.size()));
-      i = end - 1;
+      lines += *it;
     }
   }
-  return utf8;
+  return lines;
 }
+
+std::string_view View(const QByteArray& bytes) {
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// Typed text that goes into the list: printable characters and formatting marks, no controls.
+bool IsTypedText(const QKeyEvent& event) {
+  const QString text = event.text();
+  if (text.isEmpty()) return false;
+  if (event.modifiers() & Qt::ControlModifier && !(event.modifiers() & Qt::AltModifier)) {
+    return false;
+  }
+  const char32_t first = text.toUcs4().value(0);
+  return QChar::isPrint(first) || QChar::category(first) == QChar::Other_Format ||
+         QChar::category(first) == QChar::Other_PrivateUse;
+}
+
+struct KeyMove {
+  QKeySequence::StandardKey key;
+  int move;  // MeasurementEdit::Move, which is private
+  bool select;
+};
 
 }  // namespace
 
-MeasurementEdit::MeasurementEdit(QWidget* parent) : QPlainTextEdit(parent) {
-  setTabChangesFocus(true);
-  connect(document(), &QTextDocument::contentsChange, this, [this] {
-    revision_ = messwerte::NewRevision();
-    if (applying_) return;
-    ForgetSnapshot();
-    // Someone else changed the text under a sliced edit, so its positions no longer hold.
-    if (pending_) {
-      paste_text_.clear();
-      paste_cursor_ = QTextCursor();
-      replaced_.clear();
-      EndPending();
-    }
-  });
-  slice_timer_.setInterval(0);
-  connect(&slice_timer_, &QTimer::timeout, this, [this] { StepPending(slice_lines_); });
+MeasurementEdit::MeasurementEdit(QWidget* parent) : QAbstractScrollArea(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAutoFillBackground(true);
+  verticalScrollBar()->setSingleStep(1);
+  UpdateScrollBars();
 }
 
-void MeasurementEdit::FinishPendingEdit() {
-  if (pending_) StepPending(std::numeric_limits<qsizetype>::max());
-}
+MeasurementEdit::~MeasurementEdit() = default;
 
 void MeasurementEdit::ReplaceLine(int k, std::string_view text) {
-  FinishPendingEdit();
-  if (k < 0 || k >= Snapshot().LineCount()) return;  // no such line to keep
-  std::string clean = WithoutBreaks(text);
-  snapshot_->ReplaceLine(k, clean);
-  revision_ = messwerte::NewRevision();
-  replaced_.insert_or_assign(replaced_.end(), k, std::move(clean));
-  if (open_groups_ == 0) ApplyReplacements();
-}
-
-std::uint64_t MeasurementEdit::Revision() {
-  FinishPendingEdit();
-  return revision_;
+  buffer_.ReplaceLine(k, text);
+  if (!buffer_.StepOpen()) TextChanged();
 }
 
 void MeasurementEdit::SelectLine(int k) {
-  const QTextBlock block = document()->findBlockByNumber(k);
-  if (!block.isValid()) return;
-  QTextCursor cursor(block);
-  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-  setTextCursor(cursor);
-  ensureCursorVisible();
+  if (k < 0 || k >= LineCount()) return;
+  SetSelection({k, 0}, {k, static_cast<int>(buffer_.Line(k).size())});
 }
 
-void MeasurementEdit::TakeSnapshot() { snapshot_.emplace(LinesAsUtf8(document()->toRawText())); }
+QString MeasurementEdit::toPlainText() const { return FromUtf8(buffer_.Text()); }
 
-void MeasurementEdit::ForgetSnapshot() { snapshot_.reset(); }
-
-void MeasurementEdit::ApplyReplacements() {
-  if (replaced_.empty()) return;
-  ReplaceSlice(static_cast<std::size_t>(slice_lines_));
-  if (!replaced_.empty()) StartPending();
+void MeasurementEdit::setPlainText(const QString& text) {
+  buffer_.SetText(View(AsLines(text)));
+  horizontalScrollBar()->setValue(0);
+  verticalScrollBar()->setValue(0);
+  TextChanged();
 }
 
-// Replaces the first `count` collected lines.
-void MeasurementEdit::ReplaceSlice(std::size_t count) {
-  applying_ = true;
-  QTextCursor cursor(document());
-  if (pending_) {
-    cursor.joinPreviousEditBlock();
-  } else {
-    cursor.beginEditBlock();
-  }
-  // Each line's text is replaced inside its block, so every break stays; neighbouring lines are
-  // reached by stepping from block to block.
-  QTextBlock block = document()->findBlockByNumber(replaced_.begin()->first);
-  int number = replaced_.begin()->first;
-  auto it = replaced_.begin();
-  for (; it != replaced_.end() && count > 0; ++it, --count) {
-    const auto& [k, text] = *it;
-    if (k != number) {
-      block = document()->findBlockByNumber(k);
-      number = k;
+QString MeasurementEdit::SelectedText() const {
+  const LineBuffer::Selection& selection = buffer_.selection();
+  return FromUtf8(buffer_.Text(selection.Start(), selection.End()));
+}
+
+void MeasurementEdit::SetSelection(TextPosition anchor, TextPosition cursor) {
+  buffer_.Select(anchor, cursor);
+  desired_x_ = -1;
+  EnsureCursorVisible();
+  RestartBlink();
+  viewport()->update();
+}
+
+void MeasurementEdit::InsertText(const QString& text) { Edit(View(AsLines(text))); }
+
+void MeasurementEdit::undo() {
+  buffer_.Undo();
+  TextChanged();
+}
+
+void MeasurementEdit::redo() {
+  buffer_.Redo();
+  TextChanged();
+}
+
+void MeasurementEdit::cut() {
+  copy();
+  Edit({});
+}
+
+void MeasurementEdit::copy() const {
+  if (!buffer_.selection().Empty()) QApplication::clipboard()->setText(SelectedText());
+}
+
+void MeasurementEdit::paste() {
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  if (data && data->hasText()) InsertText(data->text());
+}
+
+void MeasurementEdit::selectAll() { SetSelection({}, buffer_.End()); }
+
+QString MeasurementEdit::LineText(int k) const { return FromUtf8(buffer_.Line(k)); }
+
+// Line k laid out on one line without wrapping, at the origin.
+std::unique_ptr<QTextLayout> MeasurementEdit::Layout(int k) const {
+  auto layout = std::make_unique<QTextLayout>(LineText(k), font(), viewport());
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  layout->setTextOption(option);
+  layout->setCacheEnabled(true);
+  layout->beginLayout();
+  QTextLine line = layout->createLine();
+  line.setLineWidth(0);
+  line.setPosition({0, 0});
+  layout->endLayout();
+  return layout;
+}
+
+int MeasurementEdit::LineHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
+
+int MeasurementEdit::FirstVisibleLine() const { return verticalScrollBar()->value(); }
+
+// Lines that fit into the view whole, at least one.
+int MeasurementEdit::VisibleLines() const {
+  return std::max(1, (viewport()->height() - 2 * kMargin) / LineHeight());
+}
+
+QPointF MeasurementEdit::LineOrigin(int k) const {
+  return {static_cast<qreal>(kMargin - horizontalScrollBar()->value()),
+          static_cast<qreal>(kMargin + (k - FirstVisibleLine()) * LineHeight())};
+}
+
+TextPosition MeasurementEdit::PositionAt(QPoint point) const {
+  const int k = std::clamp(
+      FirstVisibleLine() + (point.y() - kMargin) / LineHeight() - (point.y() < kMargin ? 1 : 0), 0,
+      LineCount() - 1);
+  const auto layout = Layout(k);
+  const int utf16 = layout->lineAt(0).xToCursor(point.x() - LineOrigin(k).x());
+  return {k, static_cast<int>(layout->text().left(utf16).toUtf8().size())};
+}
+
+QRect MeasurementEdit::CursorRect() const {
+  const TextPosition cursor = CursorPosition();
+  const auto layout = Layout(cursor.line);
+  const int utf16 = static_cast<int>(
+      FromUtf8(std::string_view(buffer_.Line(cursor.line)).substr(0, cursor.column)).size());
+  const QPointF origin = LineOrigin(cursor.line);
+  const int x = static_cast<int>(origin.x() + layout->lineAt(0).cursorToX(utf16));
+  return {x, static_cast<int>(origin.y()), 1, LineHeight()};
+}
+
+TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
+  const int last = LineCount() - 1;
+  const auto byte_of = [](const QString& text, int utf16) {
+    return static_cast<int>(text.left(utf16).toUtf8().size());
+  };
+  const auto step = [&](bool forward, QTextLayout::CursorMode mode) -> TextPosition {
+    const std::string& line = buffer_.Line(from.line);
+    if (forward && from.column >= static_cast<int>(line.size())) {
+      return from.line < last ? TextPosition{from.line + 1, 0} : from;
     }
-    cursor.setPosition(block.position());
-    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
-    cursor.insertText(FromUtf8(text));
-    block = block.next();
-    ++number;
+    if (!forward && from.column == 0) {
+      return from.line > 0
+                 ? TextPosition{from.line - 1, static_cast<int>(buffer_.Line(from.line - 1).size())}
+                 : from;
+    }
+    const auto layout = Layout(from.line);
+    const int utf16 =
+        static_cast<int>(FromUtf8(std::string_view(line).substr(0, from.column)).size());
+    const int next = forward ? layout->nextCursorPosition(utf16, mode)
+                             : layout->previousCursorPosition(utf16, mode);
+    return {from.line, byte_of(layout->text(), next)};
+  };
+  const auto to_line = [&](int k) -> TextPosition {
+    k = std::clamp(k, 0, last);
+    const auto layout = Layout(k);
+    return {k, byte_of(layout->text(), layout->lineAt(0).xToCursor(desired_x_))};
+  };
+  switch (move) {
+    case Move::kNextChar:
+      return step(true, QTextLayout::SkipCharacters);
+    case Move::kPreviousChar:
+      return step(false, QTextLayout::SkipCharacters);
+    case Move::kNextWord:
+      return step(true, QTextLayout::SkipWords);
+    case Move::kPreviousWord:
+      return step(false, QTextLayout::SkipWords);
+    case Move::kNextLine:
+      return from.line < last ? to_line(from.line + 1) : buffer_.End();
+    case Move::kPreviousLine:
+      return from.line > 0 ? to_line(from.line - 1) : TextPosition{};
+    case Move::kNextPage:
+      return to_line(from.line + VisibleLines());
+    case Move::kPreviousPage:
+      return to_line(from.line - VisibleLines());
+    case Move::kStartOfLine:
+      return {from.line, 0};
+    case Move::kEndOfLine:
+      return {from.line, static_cast<int>(buffer_.Line(from.line).size())};
+    case Move::kStartOfText:
+      return {};
+    case Move::kEndOfText:
+      return buffer_.End();
   }
-  cursor.endEditBlock();
-  replaced_.erase(replaced_.begin(), it);
-  applying_ = false;
+  return from;
 }
 
-// Inserts the next `lines` lines of the pasted text.
-void MeasurementEdit::PasteSlice(qsizetype lines) {
-  qsizetype end = paste_pos_;
-  for (; lines > 0 && end < paste_text_.size(); --lines) {
-    end = paste_text_.indexOf(QLatin1Char('\n'), end);
-    end = end < 0 ? paste_text_.size() : end + 1;
+bool MeasurementEdit::HandleMove(QKeyEvent* event) {
+  static constexpr std::array<KeyMove, 28> kMoves{{
+      {QKeySequence::MoveToNextChar, static_cast<int>(Move::kNextChar), false},
+      {QKeySequence::SelectNextChar, static_cast<int>(Move::kNextChar), true},
+      {QKeySequence::MoveToPreviousChar, static_cast<int>(Move::kPreviousChar), false},
+      {QKeySequence::SelectPreviousChar, static_cast<int>(Move::kPreviousChar), true},
+      {QKeySequence::MoveToNextWord, static_cast<int>(Move::kNextWord), false},
+      {QKeySequence::SelectNextWord, static_cast<int>(Move::kNextWord), true},
+      {QKeySequence::MoveToPreviousWord, static_cast<int>(Move::kPreviousWord), false},
+      {QKeySequence::SelectPreviousWord, static_cast<int>(Move::kPreviousWord), true},
+      {QKeySequence::MoveToNextLine, static_cast<int>(Move::kNextLine), false},
+      {QKeySequence::SelectNextLine, static_cast<int>(Move::kNextLine), true},
+      {QKeySequence::MoveToPreviousLine, static_cast<int>(Move::kPreviousLine), false},
+      {QKeySequence::SelectPreviousLine, static_cast<int>(Move::kPreviousLine), true},
+      {QKeySequence::MoveToNextPage, static_cast<int>(Move::kNextPage), false},
+      {QKeySequence::SelectNextPage, static_cast<int>(Move::kNextPage), true},
+      {QKeySequence::MoveToPreviousPage, static_cast<int>(Move::kPreviousPage), false},
+      {QKeySequence::SelectPreviousPage, static_cast<int>(Move::kPreviousPage), true},
+      {QKeySequence::MoveToStartOfLine, static_cast<int>(Move::kStartOfLine), false},
+      {QKeySequence::SelectStartOfLine, static_cast<int>(Move::kStartOfLine), true},
+      {QKeySequence::MoveToEndOfLine, static_cast<int>(Move::kEndOfLine), false},
+      {QKeySequence::SelectEndOfLine, static_cast<int>(Move::kEndOfLine), true},
+      {QKeySequence::MoveToStartOfBlock, static_cast<int>(Move::kStartOfLine), false},
+      {QKeySequence::SelectStartOfBlock, static_cast<int>(Move::kStartOfLine), true},
+      {QKeySequence::MoveToEndOfBlock, static_cast<int>(Move::kEndOfLine), false},
+      {QKeySequence::SelectEndOfBlock, static_cast<int>(Move::kEndOfLine), true},
+      {QKeySequence::MoveToStartOfDocument, static_cast<int>(Move::kStartOfText), false},
+      {QKeySequence::SelectStartOfDocument, static_cast<int>(Move::kStartOfText), true},
+      {QKeySequence::MoveToEndOfDocument, static_cast<int>(Move::kEndOfText), false},
+      {QKeySequence::SelectEndOfDocument, static_cast<int>(Move::kEndOfText), true},
+  }};
+  for (const KeyMove& entry : kMoves) {
+    if (!event->matches(entry.key)) continue;
+    const auto move = static_cast<Move>(entry.move);
+    const LineBuffer::Selection& selection = buffer_.selection();
+    const bool vertical = move == Move::kNextLine || move == Move::kPreviousLine ||
+                          move == Move::kNextPage || move == Move::kPreviousPage;
+    if (vertical && desired_x_ < 0)
+      desired_x_ = CursorRect().x() - static_cast<int>(LineOrigin(0).x());
+    TextPosition to;
+    if (!entry.select && !selection.Empty() && move == Move::kNextChar) {
+      to = selection.End();  // an arrow key leaves a selection at its side
+    } else if (!entry.select && !selection.Empty() && move == Move::kPreviousChar) {
+      to = selection.Start();
+    } else {
+      to = Moved(selection.cursor, move);
+    }
+    const int keep_x = desired_x_;
+    MoveCursor(to, entry.select);
+    if (vertical) desired_x_ = keep_x;
+    return true;
   }
-  ForgetSnapshot();
-  applying_ = true;
-  if (paste_pos_ == 0) {
-    paste_cursor_.beginEditBlock();
+  return false;
+}
+
+bool MeasurementEdit::HandleEdit(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Undo)) {
+    undo();
+  } else if (event->matches(QKeySequence::Redo)) {
+    redo();
+  } else if (event->matches(QKeySequence::Cut)) {
+    cut();
+  } else if (event->matches(QKeySequence::Copy)) {
+    copy();
+  } else if (event->matches(QKeySequence::Paste)) {
+    paste();
+  } else if (event->matches(QKeySequence::SelectAll)) {
+    selectAll();
+  } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
+    Erase(Move::kPreviousWord, Merge::kNone);
+  } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
+    Erase(Move::kNextWord, Merge::kNone);
+  } else if (event->matches(QKeySequence::Delete)) {
+    Erase(Move::kNextChar, Merge::kDeleting);
+  } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
+    Erase(Move::kPreviousChar, Merge::kDeleting);
+  } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // With Shift too: every break here starts a line of its own.
+    Edit("\n");
+  } else if (IsTypedText(*event)) {
+    Edit(View(event->text().toUtf8()), Merge::kTyping);
   } else {
-    paste_cursor_.joinPreviousEditBlock();
+    return false;
   }
-  paste_cursor_.insertText(QStringView(paste_text_).mid(paste_pos_, end - paste_pos_).toString());
-  paste_cursor_.endEditBlock();
-  applying_ = false;
-  paste_pos_ = end;
+  return true;
 }
 
-void MeasurementEdit::StartPending() {
-  pending_ = true;
-  setReadOnly(true);
-  viewport()->setCursor(Qt::WaitCursor);
-  slice_timer_.start();
+void MeasurementEdit::Edit(std::string_view utf8, Merge merge) {
+  if (utf8.empty() && buffer_.selection().Empty()) return;
+  buffer_.Insert(utf8, merge);
+  TextChanged();
 }
 
-void MeasurementEdit::StepPending(qsizetype lines) {
-  if (!paste_text_.isEmpty()) {
-    PasteSlice(lines);
-    if (paste_pos_ < paste_text_.size()) return;
-    paste_text_.clear();
-    setTextCursor(paste_cursor_);
-    paste_cursor_ = QTextCursor();
-    ensureCursorVisible();
-  } else if (!replaced_.empty()) {
-    ReplaceSlice(static_cast<std::size_t>(lines));
-    if (!replaced_.empty()) return;
+// Removes the selection, or the text from the cursor to where `move` would take it.
+void MeasurementEdit::Erase(Move move, Merge merge) {
+  const LineBuffer::Selection& selection = buffer_.selection();
+  if (!selection.Empty()) return Edit({});
+  buffer_.Erase(selection.cursor, Moved(selection.cursor, move), merge);
+  TextChanged();
+}
+
+void MeasurementEdit::MoveCursor(TextPosition cursor, bool keep_anchor) {
+  SetSelection(keep_anchor ? buffer_.selection().anchor : cursor, cursor);
+}
+
+void MeasurementEdit::TextChanged() {
+  desired_x_ = -1;
+  UpdateScrollBars();
+  EnsureCursorVisible();
+  RestartBlink();
+  viewport()->update();
+}
+
+// The horizontal range follows the lines in view as they are painted: measuring every line of a
+// long list would cost more than anything else the list does.
+void MeasurementEdit::UpdateScrollBars() {
+  const int width = viewport()->width() - 2 * kMargin;
+  horizontalScrollBar()->setPageStep(std::max(1, width));
+  horizontalScrollBar()->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
+  verticalScrollBar()->setRange(0, std::max(0, LineCount() - VisibleLines()));
+  verticalScrollBar()->setPageStep(VisibleLines());
+}
+
+void MeasurementEdit::EnsureCursorVisible() {
+  const int line = CursorPosition().line;
+  QScrollBar* vertical = verticalScrollBar();
+  if (line < vertical->value()) vertical->setValue(line);
+  if (line >= vertical->value() + VisibleLines()) vertical->setValue(line - VisibleLines() + 1);
+
+  const int x = CursorRect().x() - kMargin + horizontalScrollBar()->value();
+  const int width = viewport()->width() - 2 * kMargin;
+  QScrollBar* horizontal = horizontalScrollBar();
+  if (x > horizontal->maximum() + width) horizontal->setMaximum(x - width + 1);
+  if (x < horizontal->value()) horizontal->setValue(x);
+  if (x >= horizontal->value() + width) horizontal->setValue(x - width + 1);
+}
+
+void MeasurementEdit::RestartBlink() {
+  caret_shown_ = true;
+  const int flash = QApplication::cursorFlashTime();
+  if (hasFocus() && flash > 0) {
+    blink_.start(flash / 2, this);
+  } else {
+    blink_.stop();
   }
-  EndPending();
 }
 
-void MeasurementEdit::EndPending() {
-  slice_timer_.stop();
-  pending_ = false;
-  setReadOnly(false);
-  viewport()->setCursor(Qt::IBeamCursor);
-}
-
-void MeasurementEdit::insertFromMimeData(const QMimeData* source) {
-  FinishPendingEdit();
-  if (!source->hasText()) return QPlainTextEdit::insertFromMimeData(source);
-  // Text from other systems may end its lines with CR LF or CR; each such break is one line break
-  // here, so pasted values do not gain empty lines between them.
-  QString text = source->text();
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-  // Inserted as text rather than through a document fragment, which would build the whole text
-  // twice: a pasted series can have a million lines.
-  if (text.count(QLatin1Char('\n')) < slice_lines_) {
-    QTextCursor cursor = textCursor();
-    cursor.insertText(text);
-    setTextCursor(cursor);
-    ensureCursorVisible();
-    return;
+bool MeasurementEdit::event(QEvent* event) {
+  // Keys that edit the list belong to it, not to a shortcut of the window.
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    for (auto standard :
+         {QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Cut, QKeySequence::Copy,
+          QKeySequence::Paste, QKeySequence::SelectAll, QKeySequence::Delete,
+          QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord}) {
+      if (key->matches(standard)) {
+        event->accept();
+        return true;
+      }
+    }
+    if (IsTypedText(*key)) {
+      event->accept();
+      return true;
+    }
   }
-  paste_text_ = std::move(text);
-  paste_pos_ = 0;
-  paste_cursor_ = textCursor();
-  StartPending();
+  return QAbstractScrollArea::event(event);
+}
+
+void MeasurementEdit::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::Text));
+  const LineBuffer::Selection& selection = buffer_.selection();
+  const TextPosition start = selection.Start();
+  const TextPosition end = selection.End();
+  const int first = FirstVisibleLine();
+  const int last = std::min(LineCount() - 1, first + viewport()->height() / LineHeight() + 1);
+  int widest = 0;
+  for (int k = first; k <= last; ++k) {
+    const QPointF origin = LineOrigin(k);
+    if (origin.y() > event->rect().bottom() || origin.y() + LineHeight() < event->rect().top()) {
+      continue;
+    }
+    const auto layout = Layout(k);
+    const QString& text = layout->text();
+    QList<QTextLayout::FormatRange> selected;
+    if (!selection.Empty() && start.line <= k && k <= end.line) {
+      const auto utf16 = [&](int column) {
+        return static_cast<int>(
+            FromUtf8(std::string_view(buffer_.Line(k)).substr(0, column)).size());
+      };
+      const int from = k == start.line ? utf16(start.column) : 0;
+      const int to = k == end.line ? utf16(end.column) : static_cast<int>(text.size());
+      QTextLayout::FormatRange range;
+      range.start = from;
+      range.length = to - from;
+      range.format.setBackground(palette().brush(QPalette::Highlight));
+      range.format.setForeground(palette().brush(QPalette::HighlightedText));
+      selected << range;
+      if (k < end.line) {  // the selected line break
+        const qreal x = origin.x() + layout->lineAt(0).naturalTextWidth();
+        painter.fillRect(QRectF(x, origin.y(), fontMetrics().averageCharWidth(), LineHeight()),
+                         palette().brush(QPalette::Highlight));
+      }
+    }
+    layout->draw(&painter, origin, selected);
+    widest = std::max(widest, static_cast<int>(layout->lineAt(0).naturalTextWidth()));
+    if (k == selection.cursor.line && hasFocus() && caret_shown_) {
+      const QRect caret = CursorRect();
+      painter.fillRect(caret, palette().color(QPalette::Text));
+    }
+  }
+  if (event->rect() == viewport()->rect()) {
+    const int room = viewport()->width() - 2 * kMargin;
+    const int range = std::max(0, widest + fontMetrics().averageCharWidth() - room);
+    horizontalScrollBar()->setMaximum(std::max(range, horizontalScrollBar()->value()));
+  }
+}
+
+void MeasurementEdit::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
 }
 
 void MeasurementEdit::keyPressEvent(QKeyEvent* event) {
-  // Shift+Enter would break the line inside its paragraph: it looks like two lines but reads as
-  // one. It starts a new line like Enter.
-  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (enter && (event->modifiers() & Qt::ShiftModifier)) {
-    QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
-                    event->text(), event->isAutoRepeat(), static_cast<quint16>(event->count()));
-    QPlainTextEdit::keyPressEvent(&plain);
-    event->setAccepted(plain.isAccepted());
+  if (HandleMove(event) || HandleEdit(event)) {
+    event->accept();
     return;
   }
-  QPlainTextEdit::keyPressEvent(event);
+  QAbstractScrollArea::keyPressEvent(event);
 }
+
+void MeasurementEdit::inputMethodEvent(QInputMethodEvent* event) {
+  if (!event->commitString().isEmpty()) {
+    Edit(View(event->commitString().toUtf8()), Merge::kTyping);
+  }
+  event->accept();
+}
+
+QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+  switch (query) {
+    case Qt::ImEnabled:
+      return true;
+    case Qt::ImCursorRectangle:
+      return CursorRect().translated(viewport()->pos());
+    case Qt::ImFont:
+      return font();
+    case Qt::ImCursorPosition:
+      return static_cast<int>(
+          FromUtf8(std::string_view(buffer_.Line(CursorPosition().line))
+                       .substr(0, static_cast<std::size_t>(CursorPosition().column)))
+              .size());
+    case Qt::ImSurroundingText:
+      return LineText(CursorPosition().line);
+    case Qt::ImCurrentSelection:
+      return SelectedText();
+    case Qt::ImHints:
+      return static_cast<int>(Qt::ImhMultiLine | Qt::ImhNoPredictiveText);
+    default:
+      return QAbstractScrollArea::inputMethodQuery(query);
+  }
+}
+
+void MeasurementEdit::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    selecting_ = true;
+    MoveCursor(PositionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+  } else if (event->button() == Qt::MiddleButton &&
+             QApplication::clipboard()->supportsSelection()) {
+    MoveCursor(PositionAt(event->position().toPoint()), false);
+    InsertText(QApplication::clipboard()->text(QClipboard::Selection));
+  }
+}
+
+void MeasurementEdit::mouseMoveEvent(QMouseEvent* event) {
+  if (!selecting_) return;
+  QPoint point = event->position().toPoint();
+  // Dragging past the top or bottom scrolls a line at a time.
+  if (point.y() < 0) point.setY(-1);
+  if (point.y() > viewport()->height()) point.setY(viewport()->height() + LineHeight());
+  MoveCursor(PositionAt(point), true);
+}
+
+void MeasurementEdit::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  selecting_ = false;
+  if (QApplication::clipboard()->supportsSelection() && !buffer_.selection().Empty()) {
+    QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
+  }
+}
+
+// A double click selects the word under the pointer: a value, as a rule.
+void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const TextPosition at = PositionAt(event->position().toPoint());
+  const std::string& line = buffer_.Line(at.line);
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  int from = at.column;
+  int to = at.column;
+  while (from > 0 && !blank(line[static_cast<std::size_t>(from - 1)])) --from;
+  while (to < static_cast<int>(line.size()) && !blank(line[static_cast<std::size_t>(to)])) ++to;
+  SetSelection({at.line, from}, {at.line, to});
+}
+
+void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  const bool selected = !buffer_.selection().Empty();
+  const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled,
+                       auto slot) {
+    QAction* action = menu.addAction(text, this, slot);
+    action->setShortcut(key);
+    action->setEnabled(enabled);
+  };
+  add(tr("&Rückgängig"), QKeySequence::Undo, buffer_.CanUndo(), &MeasurementEdit::undo);
+  add(tr("&Wiederherstellen"), QKeySequence::Redo, buffer_.CanRedo(), &MeasurementEdit::redo);
+  menu.addSeparator();
+  add(tr("&Ausschneiden"), QKeySequence::Cut, selected, &MeasurementEdit::cut);
+  add(tr("&Kopieren"), QKeySequence::Copy, selected, &MeasurementEdit::copy);
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  add(tr("&Einfügen"), QKeySequence::Paste, data && data->hasText(), &MeasurementEdit::paste);
+  add(tr("&Löschen"), QKeySequence::Delete, selected, [this] { Edit({}); });
+  menu.addSeparator();
+  add(tr("Alles &markieren"), QKeySequence::SelectAll, true, &MeasurementEdit::selectAll);
+  menu.exec(event->globalPos());
+}
+
+void MeasurementEdit::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  RestartBlink();
+  viewport()->update();
+}
+
+void MeasurementEdit::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  blink_.stop();
+  viewport()->update();
+}
+
+void MeasurementEdit::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != blink_.timerId()) return QAbstractScrollArea::timerEvent(event);
+  caret_shown_ = !caret_shown_;
+  viewport()->update(CursorRect().adjusted(-1, 0, 1, 0));
+}
+
+void MeasurementEdit::scrollContentsBy(int, int) { viewport()->update(); }

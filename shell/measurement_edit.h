@@ -1,92 +1,125 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QString>
-#include <QTextCursor>
-#include <QTimer>
-#include <algorithm>
-#include <map>
-#include <optional>
-#include <string>
+#include <memory>
 #include <string_view>
 
+#include "line_buffer.h"
 #include "measurement_list.h"
 
-// The list of measurement values: a plain text field whose paragraphs are the lines that the
-// evaluation reads. Lines are read as UTF-8 from a snapshot of the whole text, taken at the first
-// read and dropped whenever the user changes the text, so clicks on an unchanged list share it.
-//
-// A long paste or a long run of replaced lines reaches the document in slices, one per pass of the
-// event loop, so the window keeps painting and reacting; all slices form one undo step. Meanwhile
-// the field is read-only and shows a wait cursor, and reading a line first completes the rest, so
-// every evaluation sees the whole text.
-class MeasurementEdit : public QPlainTextEdit, public messwerte::MeasurementList {
+class QTextLayout;
+
+// The list of measurement values: a multi-line text field that keeps its text as lines, which
+// the evaluation reads and replaces in place. Only the lines in view are laid out and painted, so
+// a list of a million lines pastes, evaluates, resets and undoes without stalling the window.
+class MeasurementEdit : public QAbstractScrollArea, public messwerte::MeasurementList {
   Q_OBJECT
 
  public:
   explicit MeasurementEdit(QWidget* parent = nullptr);
+  ~MeasurementEdit() override;
 
-  std::string_view ReadLine(int k) override {
-    if (pending_) FinishPendingEdit();
-    return Snapshot().ReadLine(k);
-  }
+  std::string_view ReadLine(int k) override { return buffer_.ReadLine(k); }
   void ReplaceLine(int k, std::string_view text) override;
-  std::uint64_t Revision() override;
+  std::uint64_t Revision() override { return buffer_.Revision(); }
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
 
-  // Lines per slice; a paste or a run of replacements of at most this many lines goes in at once.
-  void SetSliceLines(int lines) { slice_lines_ = std::max(1, lines); }
-  bool EditPending() const { return pending_; }
-  // Completes a sliced edit now.
-  void FinishPendingEdit();
-
-  // While a group is open, replaced lines are collected and reach the document when the group
-  // closes, in one undo step.
+  // Lines replaced while a group is open undo as one step and are shown when it closes.
   class EditGroup {
    public:
-    explicit EditGroup(MeasurementEdit& edit) : edit_(edit) { ++edit_.open_groups_; }
+    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.buffer_.EditCount()) {
+      edit_.buffer_.OpenStep();
+    }
     ~EditGroup() {
-      if (--edit_.open_groups_ == 0) edit_.ApplyReplacements();
+      edit_.buffer_.CloseStep();
+      if (edit_.buffer_.EditCount() != edits_) edit_.TextChanged();
     }
     EditGroup(const EditGroup&) = delete;
     EditGroup& operator=(const EditGroup&) = delete;
 
    private:
     MeasurementEdit& edit_;
+    std::uint64_t edits_;
   };
 
+  // The whole text, lines parted by '\n'.
+  QString toPlainText() const;
+  // Replaces the whole text; CR LF and CR become line breaks. Undo cannot bring back the old one.
+  void setPlainText(const QString& text);
+  int LineCount() const { return buffer_.LineCount(); }
+  TextPosition CursorPosition() const { return buffer_.selection().cursor; }
+  QString SelectedText() const;
+  void SetSelection(TextPosition anchor, TextPosition cursor);
+  // Puts text in place of the selection, as a paste does.
+  void InsertText(const QString& text);
+
+  void undo();
+  void redo();
+  void cut();
+  void copy() const;
+  void paste();
+  void selectAll();
+
  protected:
-  void insertFromMimeData(const QMimeData* source) override;
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
-  messwerte::LineList& Snapshot() {
-    if (!snapshot_) TakeSnapshot();
-    return *snapshot_;
-  }
-  void TakeSnapshot();
-  void ForgetSnapshot();
-  void ApplyReplacements();
-  void ReplaceSlice(std::size_t count);
-  void PasteSlice(qsizetype lines);
-  void StartPending();
-  void StepPending(qsizetype lines);
-  void EndPending();
+  enum class Move {
+    kNextChar,
+    kPreviousChar,
+    kNextWord,
+    kPreviousWord,
+    kNextLine,
+    kPreviousLine,
+    kNextPage,
+    kPreviousPage,
+    kStartOfLine,
+    kEndOfLine,
+    kStartOfText,
+    kEndOfText
+  };
 
-  // The document's lines as UTF-8, taken at the first read after a change; replaced lines are
-  // changed in it at once and reach the document when the edit group closes.
-  std::optional<messwerte::LineList> snapshot_;
-  std::map<int, std::string> replaced_;  // lines replaced while a group is open
-  int open_groups_ = 0;
-  std::uint64_t revision_ = messwerte::NewRevision();
-  bool applying_ = false;  // the document changes through this class's own edits
+  QString LineText(int k) const;
+  std::unique_ptr<QTextLayout> Layout(int k) const;
+  int LineHeight() const;
+  int FirstVisibleLine() const;
+  int VisibleLines() const;
+  QPointF LineOrigin(int k) const;
+  TextPosition PositionAt(QPoint point) const;
+  QRect CursorRect() const;
+  TextPosition Moved(TextPosition from, Move move) const;
+  bool HandleMove(QKeyEvent* event);
+  bool HandleEdit(QKeyEvent* event);
+  void Edit(std::string_view utf8, LineBuffer::Merge merge = LineBuffer::Merge::kNone);
+  void Erase(Move move, LineBuffer::Merge merge);
+  void MoveCursor(TextPosition cursor, bool keep_anchor);
+  // Called after every change of the text: scroll range, cursor in view, repaint.
+  void TextChanged();
+  void UpdateScrollBars();
+  void EnsureCursorVisible();
+  void RestartBlink();
 
-  int slice_lines_ = 20000;  // about 60 ms of document work
-  QTimer slice_timer_;
-  bool pending_ = false;  // a sliced edit has begun; its next slice joins its undo step
-  QString paste_text_;    // the pasted text while its slices go in
-  qsizetype paste_pos_ = 0;
-  QTextCursor paste_cursor_;  // where the next slice goes
+  LineBuffer buffer_;
+  int desired_x_ = -1;  // where up and down aim, kept over short lines
+  bool caret_shown_ = true;
+  bool selecting_ = false;  // the left button is down and drags the selection
+  QBasicTimer blink_;
 };

@@ -1,0 +1,200 @@
+#include "line_buffer.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+LineBuffer::Lines SplitLines(std::string_view text) {
+  LineBuffer::Lines lines;
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  std::size_t begin = 0;
+  for (std::size_t brk; (brk = text.find('\n', begin)) != std::string_view::npos; begin = brk + 1) {
+    lines.emplace_back(text.substr(begin, brk - begin));
+  }
+  lines.emplace_back(text.substr(begin));
+  return lines;
+}
+
+}  // namespace
+
+void LineBuffer::KeptTexts::SwapWith(Lines& lines, std::size_t first) {
+  KeptTexts now;
+  now.Reserve(slots_.size());
+  std::size_t next_long = 0;
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    std::string& line = lines[first + i];
+    now.Keep(line);
+    const Slot& slot = slots_[i];
+    if (slot.size == kLong) {
+      line = std::move(longs_[next_long++]);
+    } else {
+      line.assign(slot.bytes, slot.size);
+    }
+  }
+  *this = std::move(now);
+}
+
+void LineBuffer::ReplaceLineInStep(int k, std::string_view text) {
+  if (k < 0 || k >= LineCount()) return;
+  std::string& line = lines_[static_cast<std::size_t>(k)];
+  if (line == text) return;
+  if (text.find_first_of("\r\n") != std::string_view::npos) {
+    std::string clean(text);
+    std::replace_if(
+        clean.begin(), clean.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return ReplaceLineInStep(k, clean);
+  }
+  Touch();
+  OpenStep();
+  if (!run_ || run_->first + run_->count != k) {
+    // Room for a run to the end of the list: memory not yet touched costs nothing, and growing
+    // the run step by step would move it again and again.
+    run_ = &open_.changes.emplace_back(Change{k, 0, {}, true, {}});
+    run_->kept.Reserve(lines_.size() - static_cast<std::size_t>(k));
+  }
+  run_->kept.Keep(line);
+  ++run_->count;
+  line.assign(text);
+  CloseStep();
+}
+
+void LineBuffer::SetText(std::string_view text) {
+  lines_ = SplitLines(text);
+  undo_.clear();
+  redo_.clear();
+  selection_ = {};
+  Touch();
+}
+
+std::string LineBuffer::Text(TextPosition from, TextPosition to) const {
+  from = Clamp(from);
+  to = Clamp(to);
+  if (to <= from) return {};
+  const std::string& first = Line(from.line);
+  if (from.line == to.line) {
+    return first.substr(static_cast<std::size_t>(from.column),
+                        static_cast<std::size_t>(to.column - from.column));
+  }
+  std::string text = first.substr(static_cast<std::size_t>(from.column));
+  for (int k = from.line + 1; k < to.line; ++k) (text += '\n') += Line(k);
+  (text += '\n') += std::string_view(Line(to.line)).substr(0, static_cast<std::size_t>(to.column));
+  return text;
+}
+
+TextPosition LineBuffer::Clamp(TextPosition position) const {
+  position.line = std::clamp(position.line, 0, LineCount() - 1);
+  position.column = std::clamp(position.column, 0, static_cast<int>(Line(position.line).size()));
+  return position;
+}
+
+void LineBuffer::Select(TextPosition anchor, TextPosition cursor) {
+  selection_ = {Clamp(anchor), Clamp(cursor)};
+}
+
+void LineBuffer::Insert(std::string_view text, Merge merge) {
+  Replace(selection_.Start(), selection_.End(), text, merge);
+}
+
+void LineBuffer::Erase(TextPosition from, TextPosition to, Merge merge) {
+  from = Clamp(from);
+  to = Clamp(to);
+  if (to < from) std::swap(from, to);
+  if (from == to) return;
+  Replace(from, to, {}, merge);
+}
+
+void LineBuffer::OpenStep() {
+  if (open_steps_++ > 0) return;
+  open_ = Step{{}, selection_, selection_, Merge::kNone};
+  run_ = nullptr;
+}
+
+void LineBuffer::CloseStep() {
+  if (--open_steps_ > 0) return;
+  run_ = nullptr;
+  selection_ = {Clamp(selection_.anchor), Clamp(selection_.cursor)};
+  if (open_.changes.empty()) return;
+  open_.after = selection_;
+  undo_.push_back(std::move(open_));
+  redo_.clear();
+}
+
+void LineBuffer::Undo() {
+  if (undo_.empty() || open_steps_ > 0) return;
+  Step step = std::move(undo_.back());
+  undo_.pop_back();
+  for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) Swap(*it);
+  selection_ = step.before;
+  step.merge = Merge::kNone;
+  redo_.push_back(std::move(step));
+  Touch();
+}
+
+void LineBuffer::Redo() {
+  if (redo_.empty() || open_steps_ > 0) return;
+  Step step = std::move(redo_.back());
+  redo_.pop_back();
+  for (Change& change : step.changes) Swap(change);
+  selection_ = step.after;
+  undo_.push_back(std::move(step));
+  Touch();
+}
+
+void LineBuffer::Swap(Change& change) {
+  if (change.packed) {
+    change.kept.SwapWith(lines_, static_cast<std::size_t>(change.first));
+    return;
+  }
+  const auto first = lines_.begin() + change.first;
+  const int count = static_cast<int>(change.lines.size());
+  if (count == change.count) {
+    std::swap_ranges(change.lines.begin(), change.lines.end(), first);
+    return;
+  }
+  Lines taken(std::make_move_iterator(first), std::make_move_iterator(first + change.count));
+  const auto at = lines_.erase(first, first + change.count);
+  lines_.insert(at, std::make_move_iterator(change.lines.begin()),
+                std::make_move_iterator(change.lines.end()));
+  change.lines = std::move(taken);
+  change.count = count;
+}
+
+void LineBuffer::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge) {
+  Lines fresh = SplitLines(text);
+  const std::string& last = Line(to.line);
+  const TextPosition after{
+      from.line + static_cast<int>(fresh.size()) - 1,
+      static_cast<int>(fresh.back().size()) + (fresh.size() == 1 ? from.column : 0)};
+  fresh.front().insert(0, Line(from.line), 0, static_cast<std::size_t>(from.column));
+  fresh.back().append(last, static_cast<std::size_t>(to.column));
+  const bool merged = open_steps_ == 0 && MergesWithLast(from, to, text, merge);
+  if (!merged) OpenStep();  // keeps the selection from before the change
+
+  Change change{from.line, to.line - from.line + 1, std::move(fresh), false, {}};
+  Swap(change);
+  Touch();
+  selection_ = {after, after};
+  if (merged) {
+    undo_.back().after = selection_;
+    return;
+  }
+  open_.changes.push_back(std::move(change));
+  run_ = nullptr;
+  open_.merge = merge;
+  CloseStep();
+}
+
+// Typing on one line undoes as one step, and so do deletions that follow each other; the first
+// change of the run keeps the line as it was before.
+bool LineBuffer::MergesWithLast(TextPosition from, TextPosition to, std::string_view text,
+                                Merge merge) const {
+  if (merge == Merge::kNone || undo_.empty() || !redo_.empty()) return false;
+  const Step& last = undo_.back();
+  if (last.merge != merge || last.changes.size() != 1 || !last.after.Empty()) return false;
+  const Change& change = last.changes.front();
+  return change.first == from.line && change.count == 1 && from.line == to.line &&
+         text.find('\n') == std::string_view::npos &&
+         (last.after.cursor == from || last.after.cursor == to);
+}
