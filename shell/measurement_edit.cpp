@@ -413,10 +413,15 @@ bool MeasurementEdit::event(QEvent* event) {
         return true;
       }
     }
-    if (IsTypedText(*key)) {
+    // Plain typing too, but Alt with a letter stays free for the window's mnemonics.
+    if (!(key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) && IsTypedText(*key)) {
       event->accept();
       return true;
     }
+  }
+  if (event->type() == QEvent::FontChange) {
+    UpdateScrollBars();
+    viewport()->update();
   }
   return QAbstractScrollArea::event(event);
 }

@@ -2,6 +2,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -76,6 +77,7 @@ class WindowTest : public QObject {
   void keysEditTheList();
   void mouseSetsTheCursorAndSelects();
   void clipboardCarriesLines();
+  void contextMenuOffersTheEdits();
 
  private:
   MeasurementEdit* memo() { return Find<MeasurementEdit>("Memo1"); }
@@ -568,6 +570,29 @@ void WindowTest::clipboardCarriesLines() {
   QTest::keyClick(memo(), Qt::Key_End, Qt::ControlModifier);
   QTest::keyClick(memo(), Qt::Key_V, Qt::ControlModifier);
   QCOMPARE(memo()->toPlainText(), QStringLiteral("\n31\n2"));
+}
+
+void WindowTest::contextMenuOffersTheEdits() {
+  memo()->setPlainText("1\n2");
+  memo()->SetSelection({0, 0}, {0, 1});
+  QApplication::clipboard()->setText("3");
+  QStringList offered;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* action : menu->actions()) {
+      if (action->isSeparator()) continue;
+      offered << action->text() + (action->isEnabled() ? "" : " (aus)");
+      if (action->text() == QStringLiteral("&Löschen")) action->trigger();
+    }
+    menu->close();
+  });
+  const QPoint at = PointAt(0, false);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, memo()->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(memo()->viewport(), &event);
+  QCOMPARE(offered, QStringList({"&Rückgängig (aus)", "&Wiederherstellen (aus)", "&Ausschneiden",
+                                 "&Kopieren", "&Einfügen", "&Löschen", "Alles &markieren"}));
+  QCOMPARE(memo()->toPlainText(), QStringLiteral("\n2"));
 }
 
 QTEST_MAIN(WindowTest)
