@@ -14,6 +14,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -164,7 +165,16 @@ std::unique_ptr<QTextLayout> MeasurementEdit::Layout(int k) const {
   return layout;
 }
 
-int MeasurementEdit::LineHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
+// The font's full height, so that lines stand apart even where its leading is negative.
+int MeasurementEdit::LineHeight() const {
+  const QFontMetricsF metrics(font());
+  return std::max(1,
+                  static_cast<int>(std::ceil(std::max(metrics.height(), metrics.lineSpacing()))));
+}
+
+QRect MeasurementEdit::LineRect(int k) const {
+  return {0, static_cast<int>(LineOrigin(k).y()), viewport()->width(), LineHeight()};
+}
 
 int MeasurementEdit::FirstVisibleLine() const { return verticalScrollBar()->value(); }
 

@@ -54,6 +54,8 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   TextPosition CursorPosition() const { return buffer_.selection().cursor; }
   QString SelectedText() const;
   void SetSelection(TextPosition anchor, TextPosition cursor);
+  // Where line k stands in the view, scrolled as it is.
+  QRect LineRect(int k) const;
   // Puts text in place of the selection, as a paste does.
   void InsertText(const QString& text);
 

@@ -83,9 +83,8 @@ class WindowTest : public QObject {
   MeasurementEdit* memo() { return Find<MeasurementEdit>("Memo1"); }
   // The point in the list's view at the start of line k, or past its end.
   QPoint PointAt(int k, bool end) {
-    const QFontMetrics metrics = memo()->fontMetrics();
-    return {end ? memo()->viewport()->width() - 2 : 2,
-            4 + k * metrics.lineSpacing() + metrics.lineSpacing() / 2};
+    const QRect line = memo()->LineRect(k);
+    return {end ? line.right() - 1 : 2, line.center().y()};
   }
   QLineEdit* field(const QString& name) { return Find<QLineEdit>(name); }
   void Click(const QString& button) {
