@@ -10,6 +10,7 @@
 
 #include "exception.h"
 #include "fake_window.h"
+#include "number_text.h"
 
 namespace messwerte {
 namespace {
@@ -300,6 +301,52 @@ TEST(FailedOperations, KeepWhatTheyChangedBeforeTheFault) {
   EXPECT_EQ(window.state.Kleinster, 2);
   EXPECT_EQ(window.state.Groesster, 8) << "the other extreme is untouched";
 }
+
+// Long lists are converted and used a few thousand lines at a time. A fault at any line, also
+// at the first or last of such a run, leaves the state as if the lines before it were used one
+// by one; a second press on the same list, finding those values kept, stops at the same place.
+class FaultInALongList : public testing::TestWithParam<int> {};
+
+TEST_P(FaultInALongList, LeavesTheStateOfTheLinesBeforeIt) {
+  const int fault = GetParam();
+  std::string text;
+  long double sum = 0;
+  float largest = 0, last = 0;
+  for (int k = 0; k < fault + 3; ++k) {
+    const std::string line =
+        k == fault ? "x" : std::to_string(k % 97) + "." + std::to_string(k % 7);
+    text += line + "\n";
+    if (k < fault) {
+      const long double value = ParseNumber(line, '.').value;
+      sum += value;
+      last = static_cast<float>(value);
+      if (k == 0 || last > largest) largest = last;
+    }
+  }
+  FakeWindow window(text);
+  for (int press = 0; press < 2; ++press) {
+    EXPECT_THROW(btnMittelwertClick(window.form, window.state), Exception);
+    EXPECT_EQ(window.state.Anzahl, fault);
+    EXPECT_EQ(window.state.Summe, sum);
+
+    try {
+      btnGroessterMesswClick(window.form, window.state);
+      ADD_FAILURE() << "no error";
+    } catch (const Exception& error) {
+      EXPECT_EQ(error.line(), fault);
+    }
+    EXPECT_EQ(window.state.Anzahl, fault + 3);
+    EXPECT_EQ(window.state.Zeile, fault);
+    if (fault > 0) {
+      EXPECT_EQ(window.state.Messwert, last);
+      EXPECT_EQ(window.state.Groesster, largest);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundRunsOfLines, FaultInALongList,
+                         testing::Values(0, 1, 4095, 4096, 4097, 8191, 8192, 131071, 131072,
+                                         131073));
 
 TEST(LinePosition, IsLeftWhereEachOperationStops) {
   FakeWindow window("1\n2\n3\n\n4");
