@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -347,6 +348,47 @@ TEST_P(FaultInALongList, LeavesTheStateOfTheLinesBeforeIt) {
 INSTANTIATE_TEST_SUITE_P(AroundRunsOfLines, FaultInALongList,
                          testing::Values(0, 1, 4095, 4096, 4097, 8191, 8192, 131071, 131072,
                                          131073));
+
+// The lines of a text split one character after the other: LF, CR LF and a lone CR end a line.
+std::vector<std::string> SplitOneByOne(const std::string& text) {
+  std::vector<std::string> lines;
+  if (text.empty()) return lines;
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r') {
+      lines.push_back(line);
+      line.clear();
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += text[i];
+    }
+  }
+  lines.push_back(line);
+  return lines;
+}
+
+// Breaks of every kind at every place, also across the sixteen bytes the list is searched in:
+// the same lines as one character after the other.
+TEST(LineList, SplitsAtEveryKindOfBreakAnywhere) {
+  std::mt19937 random(11);
+  const char* breaks[] = {"\n", "\r\n", "\r"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int lines = static_cast<int>(random() % 12);
+    const bool only_lf = round % 3 == 0;  // the list without any CR is split on its own path
+    for (int k = 0; k < lines; ++k) {
+      text += std::string(random() % 20, static_cast<char>('0' + random() % 10));
+      text += only_lf ? "\n" : breaks[random() % 3];
+    }
+    text += std::string(random() % 3, '7');
+    const std::vector<std::string> expected = SplitOneByOne(text);
+    LineList list(text);
+    ASSERT_EQ(list.LineCount(), static_cast<int>(expected.size())) << QuoteForMessage(text);
+    for (int k = 0; k < list.LineCount(); ++k)
+      ASSERT_EQ(list.ReadLine(k), expected[static_cast<std::size_t>(k)]) << QuoteForMessage(text);
+    EXPECT_EQ(list.ReadLine(list.LineCount()), "");
+  }
+}
 
 TEST(LinePosition, IsLeftWhereEachOperationStops) {
   FakeWindow window("1\n2\n3\n\n4");
