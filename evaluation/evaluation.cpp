@@ -1,7 +1,10 @@
 #include "evaluation.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string>
@@ -24,15 +27,19 @@ float StoreSingle(long double value) {
   return static_cast<float>(value);
 }
 
+[[noreturn, gnu::noinline]] void Refuse(std::string_view text, int k, ParseStatus status) {
+  const char* what = status == ParseStatus::kNotANumber ? " ist kein gültiger Gleitkommawert"
+                                                        : " liegt außerhalb des Wertebereichs";
+  throw Exception(QuoteForMessage(text) + what + " (Zeile " + std::to_string(k + 1) + ").", k);
+}
+
 // The text of line k as a number; throws with the text and the line's number as the user counts
 // it (from 1).
 long double ToValue(std::string_view text, int k, char separator) {
   const ParseResult result = ParseNumber(text, separator);
-  if (result.status == ParseStatus::kOk && FitsSingle(result.value)) return result.value;
-  const char* what = result.status == ParseStatus::kNotANumber
-                         ? " ist kein gültiger Gleitkommawert"
-                         : " liegt außerhalb des Wertebereichs";
-  throw Exception(QuoteForMessage(text) + what + " (Zeile " + std::to_string(k + 1) + ").", k);
+  if (result.status != ParseStatus::kOk || !FitsSingle(result.value))
+    Refuse(text, k, result.status);
+  return result.value;
 }
 
 // The values of the lines converted so far, in order from line 0, for one text of the list (its
@@ -42,41 +49,74 @@ long double ToValue(std::string_view text, int k, char separator) {
 class KeptValues {
  public:
   // Makes the values those of the list's current text; call it once an operation, before the
-  // first Value: the text cannot change while the operation runs.
+  // first ForEach: the text cannot change while the operation runs.
   KeptValues& Follow(Form& form) {
     const std::uint64_t revision = form.Memo1.Revision();
     if (revision != revision_ || form.Dezimaltrenner != separator_) {
       revision_ = revision;
       separator_ = form.Dezimaltrenner;
       count_ = 0;  // the chunks stay: allocating them anew costs page faults
+      first_empty_ = -1;
     }
     return *this;
   }
 
-  // Line k's value; `text` is line k's text.
-  long double Value(Form& form, int k, std::string_view text) {
-    const auto line = static_cast<std::size_t>(k);
-    if (line < count_) return At(line);
-    const long double value = ToValue(text, k, form.Dezimaltrenner);
-    if (line == count_) Append(value);
-    return value;
-  }
+  // The line of the text's first empty line, once a ForEach has come to it; else -1.
+  int FirstEmpty() const { return first_empty_; }
 
-  long double Value(Form& form, int k) {
-    const auto line = static_cast<std::size_t>(k);
-    return line < count_ ? At(line) : Value(form, k, form.Memo1.ReadLine(k));
+  // Calls use(k, values, n) with the values of lines k, k + 1, ... k + n - 1, block after block,
+  // for the lines from `from` before `to` and before the first empty line, converting the lines
+  // not kept yet; `from` must be 0 or where a former call stopped. A line that is no value
+  // throws once the values before it were used. Returns the line it stopped at.
+  template <typename Use>
+  int ForEach(Form& form, int from, int to, Use use) {
+    while (from < to) {
+      const int end = to - from > kBlock ? from + kBlock : to;
+      int ready = end;
+      std::exception_ptr fault;
+      try {
+        ready = Keep(form, end);
+      } catch (...) {
+        ready = static_cast<int>(count_);
+        fault = std::current_exception();
+      }
+      // Blocks start at multiples of kBlock, so a block lies in one chunk.
+      const auto first = static_cast<std::size_t>(from);
+      if (ready > from) use(from, &chunks_[first / kChunk][first % kChunk], ready - from);
+      if (fault) std::rethrow_exception(fault);
+      if (ready < end) return ready;
+      from = end;
+    }
+    return from;
   }
 
  private:
   // A chunk fills one huge page: 2 MiB.
   static constexpr std::size_t kChunk = std::size_t{1} << 17;
   static constexpr std::size_t kChunkBytes = kChunk * sizeof(long double);
+  // Converted values used while still in the first-level cache: 64 KiB.
+  static constexpr int kBlock = 4096;
+  static_assert(kChunk % kBlock == 0);
 
   struct Free {
     void operator()(long double* chunk) const { std::free(chunk); }
   };
 
-  long double At(std::size_t line) const { return chunks_[line / kChunk][line % kChunk]; }
+  // Converts and keeps the lines before `end` not kept yet, up to the first empty line; returns
+  // `end` or the empty line.
+  int Keep(Form& form, int end) {
+    while (count_ < static_cast<std::size_t>(end)) {
+      const int k = static_cast<int>(count_);
+      const std::string_view text = form.Memo1.ReadLine(k);
+      if (text.empty()) {
+        first_empty_ = k;
+        return k;
+      }
+      Append(ToValue(text, k, form.Dezimaltrenner));
+    }
+    return end;
+  }
+
   void Append(long double value) {
     if (count_ / kChunk == chunks_.size()) {
       auto* chunk = static_cast<long double*>(std::aligned_alloc(kChunkBytes, kChunkBytes));
@@ -91,10 +131,24 @@ class KeptValues {
   std::uint64_t revision_ = 0;  // no list has this one
   char separator_ = '\0';
   std::size_t count_ = 0;
+  int first_empty_ = -1;
   std::vector<std::unique_ptr<long double[], Free>> chunks_;
 };
 
 KeptValues kept_values;
+
+// The loops over a block of values are functions of their own, without a call inside: an
+// extended sum then stays in a register, where a call in the loop would store and load it again
+// for every value (no x87 register survives a call).
+[[gnu::noinline]] long double AddUp(const long double* values, int n, long double sum) {
+  for (int i = 0; i < n; ++i) sum += values[i];
+  return sum;
+}
+
+[[gnu::noinline]] long double AddUpSquares(const long double* values, int n, long double sum) {
+  for (int i = 0; i < n; ++i) sum += values[i] * values[i];
+  return sum;
+}
 
 void Show(OutputField& field, float value, char separator) {
   field.SetText(FloatToStr(value, separator));
@@ -106,18 +160,30 @@ template <typename Better>
 void ScanExtreme(Form& form, Auswertung& state, float Auswertung::*extreme, Better better) {
   btnAnzahlClick(form, state);
   if (state.Anzahl == 0) throw Exception("Die Liste enthält keine Messwerte.");
-  KeptValues& kept = kept_values.Follow(form);
-  for (state.Zeile = 0; state.Zeile < state.Anzahl; ++state.Zeile) {
-    state.Messwert = static_cast<float>(kept.Value(form, state.Zeile));
-    if (state.Zeile == 0 || better(state.Messwert, state.*extreme)) state.*extreme = state.Messwert;
-  }
+  state.Zeile = 0;
+  kept_values.Follow(form).ForEach(
+      form, 0, state.Anzahl,
+      [&state, extreme, better](int first, const long double* values, int n) {
+        for (int i = 0; i < n; ++i) {
+          state.Messwert = static_cast<float>(values[i]);
+          if (first + i == 0 || better(state.Messwert, state.*extreme))
+            state.*extreme = state.Messwert;
+          state.Zeile = first + i + 1;
+        }
+      });
 }
 
 }  // namespace
 
 void btnAnzahlClick(Form& form, Auswertung& state) {
-  state.Zeile = 0;
-  while (!form.Memo1.ReadLine(state.Zeile++).empty()) {
+  // The first empty line is known when an operation on the same text has come to it.
+  const int known = kept_values.Follow(form).FirstEmpty();
+  if (known >= 0) {
+    state.Zeile = known + 1;
+  } else {
+    state.Zeile = 0;
+    while (!form.Memo1.ReadLine(state.Zeile++).empty()) {
+    }
   }
   state.Anzahl = state.Zeile - 1;
   form.edtAnzahl.SetText(IntToStr(state.Anzahl));
@@ -127,11 +193,21 @@ void btnMittelwertClick(Form& form, Auswertung& state) {
   KeptValues& kept = kept_values.Follow(form);
   state.Anzahl = 0;
   state.Summe = 0;
-  for (std::string_view text = form.Memo1.ReadLine(0); !text.empty();
-       text = form.Memo1.ReadLine(state.Anzahl)) {
-    state.Summe += kept.Value(form, state.Anzahl, text);
-    ++state.Anzahl;
+  long double sum = 0;
+  int count = 0;
+  try {
+    kept.ForEach(form, 0, INT_MAX, [&sum, &count](int first, const long double* values, int n) {
+      sum = AddUp(values, n, sum);
+      count = first + n;
+    });
+  } catch (...) {
+    // What was added up before the faulty line stays.
+    state.Summe = sum;
+    state.Anzahl = count;
+    throw;
   }
+  state.Summe = sum;
+  state.Anzahl = count;
   state.Mittelwert = state.Anzahl != 0 ? StoreSingle(state.Summe / state.Anzahl) : 0.0f;
   Show(form.edtMittelwert, state.Mittelwert, form.Dezimaltrenner);
   form.edtAnzahl.SetText(IntToStr(state.Anzahl));
@@ -170,12 +246,11 @@ void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
   if (state.Anzahl == 0) {
     state.QuadrMittelwert = 0;
   } else {
-    KeptValues& kept = kept_values.Follow(form);
     long double squares = 0;
-    for (int k = 0; k < state.Anzahl; ++k) {
-      const long double value = kept.Value(form, k);
-      squares += value * value;
-    }
+    kept_values.Follow(form).ForEach(form, 0, state.Anzahl,
+                                     [&squares](int, const long double* values, int n) {
+                                       squares = AddUpSquares(values, n, squares);
+                                     });
     state.QuadrMittelwert = StoreSingle(std::sqrt(squares / state.Anzahl));
   }
   Show(form.edtQuadr_Mittelwe, state.QuadrMittelwert, form.Dezimaltrenner);

@@ -4,12 +4,14 @@
 
 #include <cmath>
 #include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "exception.h"
 #include "fake_window.h"
+#include "number_text.h"
 
 namespace messwerte {
 namespace {
@@ -299,6 +301,93 @@ TEST(FailedOperations, KeepWhatTheyChangedBeforeTheFault) {
   EXPECT_THROW(brnKleinsterMesswClick(window.form, window.state), Exception);
   EXPECT_EQ(window.state.Kleinster, 2);
   EXPECT_EQ(window.state.Groesster, 8) << "the other extreme is untouched";
+}
+
+// Long lists are converted and used a few thousand lines at a time. A fault at any line, also
+// at the first or last of such a run, leaves the state as if the lines before it were used one
+// by one; a second press on the same list, finding those values kept, stops at the same place.
+class FaultInALongList : public testing::TestWithParam<int> {};
+
+TEST_P(FaultInALongList, LeavesTheStateOfTheLinesBeforeIt) {
+  const int fault = GetParam();
+  std::string text;
+  long double sum = 0;
+  float largest = 0, last = 0;
+  for (int k = 0; k < fault + 3; ++k) {
+    const std::string line =
+        k == fault ? "x" : std::to_string(k % 97) + "." + std::to_string(k % 7);
+    text += line + "\n";
+    if (k < fault) {
+      const long double value = ParseNumber(line, '.').value;
+      sum += value;
+      last = static_cast<float>(value);
+      if (k == 0 || last > largest) largest = last;
+    }
+  }
+  FakeWindow window(text);
+  for (int press = 0; press < 2; ++press) {
+    EXPECT_THROW(btnMittelwertClick(window.form, window.state), Exception);
+    EXPECT_EQ(window.state.Anzahl, fault);
+    EXPECT_EQ(window.state.Summe, sum);
+
+    try {
+      btnGroessterMesswClick(window.form, window.state);
+      ADD_FAILURE() << "no error";
+    } catch (const Exception& error) {
+      EXPECT_EQ(error.line(), fault);
+    }
+    EXPECT_EQ(window.state.Anzahl, fault + 3);
+    EXPECT_EQ(window.state.Zeile, fault);
+    if (fault > 0) {
+      EXPECT_EQ(window.state.Messwert, last);
+      EXPECT_EQ(window.state.Groesster, largest);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundRunsOfLines, FaultInALongList,
+                         testing::Values(0, 1, 4095, 4096, 4097, 8191, 8192, 131071, 131072,
+                                         131073));
+
+// The lines of a text split one character after the other: LF, CR LF and a lone CR end a line.
+std::vector<std::string> SplitOneByOne(const std::string& text) {
+  std::vector<std::string> lines;
+  if (text.empty()) return lines;
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r') {
+      lines.push_back(line);
+      line.clear();
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += text[i];
+    }
+  }
+  lines.push_back(line);
+  return lines;
+}
+
+// Breaks of every kind at every place, also across the sixteen bytes the list is searched in:
+// the same lines as one character after the other.
+TEST(LineList, SplitsAtEveryKindOfBreakAnywhere) {
+  std::mt19937 random(11);
+  const char* breaks[] = {"\n", "\r\n", "\r"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int lines = static_cast<int>(random() % 12);
+    const bool only_lf = round % 3 == 0;  // the list without any CR is split on its own path
+    for (int k = 0; k < lines; ++k) {
+      text += std::string(random() % 20, static_cast<char>('0' + random() % 10));
+      text += only_lf ? "\n" : breaks[random() % 3];
+    }
+    text += std::string(random() % 3, '7');
+    const std::vector<std::string> expected = SplitOneByOne(text);
+    LineList list(text);
+    ASSERT_EQ(list.LineCount(), static_cast<int>(expected.size())) << QuoteForMessage(text);
+    for (int k = 0; k < list.LineCount(); ++k)
+      ASSERT_EQ(list.ReadLine(k), expected[static_cast<std::size_t>(k)]) << QuoteForMessage(text);
+    EXPECT_EQ(list.ReadLine(list.LineCount()), "");
+  }
 }
 
 TEST(LinePosition, IsLeftWhereEachOperationStops) {

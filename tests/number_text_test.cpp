@@ -1,14 +1,19 @@
 #include "number_text.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "exception.h"
 
@@ -162,6 +167,75 @@ TEST(QuoteForMessage, ShowsControlCharactersAndShortensLongTexts) {
   for (int i = 0; i < 50; ++i) umlauts += "ä";
   const std::string quoted = QuoteForMessage(umlauts);
   EXPECT_EQ(quoted.substr(1, 60), umlauts.substr(0, 60));
+}
+
+// The text in a heap block of exactly its size: a read beyond it fails the sanitizer build.
+ParseResult ParseAlone(const std::string& text, char separator) {
+  const auto block = std::make_unique<char[]>(text.size());
+  std::memcpy(block.get(), text.data(), text.size());
+  return ParseNumber(std::string_view(block.get(), text.size()), separator);
+}
+
+long double CLibrary(const std::string& text_with_point) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+  return strtold_l(text_with_point.c_str(), nullptr, c);
+}
+
+bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+// Numbers of every length around the sixteen bytes that short texts are read in, with the
+// separator at every place and without one, signed and not: the same bits as the C library.
+TEST(ParseNumber, AgreesWithTheCLibraryAtEveryLengthAndSeparatorPlace) {
+  std::mt19937 random(7);
+  for (int digits = 1; digits <= 20; ++digits) {
+    for (int point = -1; point <= digits; ++point) {
+      for (const char* sign : {"", "-", "+"}) {
+        for (int round = 0; round < 4; ++round) {
+          std::string text = sign;
+          for (int d = 0; d < digits; ++d) {
+            if (d == point) text += '.';
+            // Round 0 all zeros, round 1 all nines, then random digits.
+            text += round == 0 ? '0' : round == 1 ? '9' : static_cast<char>('0' + random() % 10);
+          }
+          if (point == digits) text += '.';
+          const long double expected = CLibrary(text);
+          for (char separator : {'.', ','}) {
+            const std::string ours = WithSeparator(text, separator);
+            const ParseResult result = ParseAlone(ours, separator);
+            ASSERT_EQ(result.status, ParseStatus::kOk) << ours;
+            ASSERT_TRUE(SameBits(result.value, expected)) << ours;
+            ASSERT_TRUE(SameBits(StrToFloat(ours, separator), expected)) << ours;
+          }
+        }
+      }
+    }
+  }
+}
+
+// One wrong byte at every place of a number of every length, among them the bytes right
+// before '0' and after '9', the other separator, a second separator, a sign or a blank inside,
+// NUL and the start of an UTF-8 sequence: never a number.
+TEST(ParseNumber, RefusesAWrongByteAtEveryPlace) {
+  const std::vector<char> wrong = {'/', ':', 'x', '\0', '\xC3', ',', '.', '-', '+', ' ', '\t'};
+  for (std::size_t length = 2; length <= 18; ++length) {
+    std::string number(length, '7');
+    number[length / 2] = '.';
+    for (std::size_t place = 0; place < length; ++place) {
+      for (const char c : wrong) {
+        const bool edge = place == 0 || place == length - 1;
+        // Blanks at either end and a leading sign belong to the grammar; a separator at the
+        // middle one's place changes nothing.
+        if ((c == ' ' || c == '\t') && edge) continue;
+        if ((c == '-' || c == '+') && place == 0) continue;
+        if (c == '.' && place == length / 2) continue;
+        std::string text = number;
+        text[place] = c;
+        EXPECT_EQ(ParseAlone(text, '.').status, ParseStatus::kNotANumber)
+            << "byte " << static_cast<int>(static_cast<unsigned char>(c)) << " at " << place
+            << " in " << QuoteForMessage(text);
+      }
+    }
+  }
 }
 
 // Every finite single survives being shown and read back, whichever separator.
