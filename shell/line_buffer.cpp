@@ -19,51 +19,39 @@ LineBuffer::Lines SplitLines(std::string_view text) {
 
 }  // namespace
 
-void LineBuffer::KeptTexts::SwapWith(Lines& lines, std::size_t first) {
-  KeptTexts now;
-  now.Reserve(slots_.size());
-  std::size_t next_long = 0;
-  for (std::size_t i = 0; i < slots_.size(); ++i) {
-    std::string& line = lines[first + i];
-    now.Keep(line);
-    const Slot& slot = slots_[i];
-    if (slot.size == kLong) {
-      line = std::move(longs_[next_long++]);
-    } else {
-      line.assign(slot.bytes, slot.size);
-    }
-  }
-  *this = std::move(now);
-}
-
 void LineBuffer::ReplaceLineInStep(int k, std::string_view text) {
   if (k < 0 || k >= LineCount()) return;
-  std::string& line = lines_[static_cast<std::size_t>(k)];
+  std::string_view& line = lines_[static_cast<std::size_t>(k)];
   if (line == text) return;
-  if (text.find_first_of("\r\n") != std::string_view::npos) {
+  std::string_view fresh;
+  if (!text.empty()) {
     std::string clean(text);
     std::replace_if(
         clean.begin(), clean.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return ReplaceLineInStep(k, clean);
+    fresh = Keep(std::move(clean));
   }
   Touch();
   OpenStep();
+  // A run of neighbouring lines, as the reset writes them, is one change.
   if (!run_ || run_->first + run_->count != k) {
     // Room for a run to the end of the list: memory not yet touched costs nothing, and growing
-    // the run step by step would move it again and again.
-    run_ = &open_.changes.emplace_back(Change{k, 0, {}, true, {}});
-    run_->kept.Reserve(lines_.size() - static_cast<std::size_t>(k));
+    // the run step by step would copy it again and again.
+    run_ = &open_.changes.emplace_back(Change{k, 0, {}});
+    run_->lines.reserve(lines_.size() - static_cast<std::size_t>(k));
   }
-  run_->kept.Keep(line);
+  run_->lines.push_back(line);
   ++run_->count;
-  line.assign(text);
+  line = fresh;
   CloseStep();
 }
 
 void LineBuffer::SetText(std::string_view text) {
-  lines_ = SplitLines(text);
+  std::string whole(text);  // `text` may be one of the texts about to be dropped
   undo_.clear();
   redo_.clear();
+  lines_.clear();
+  texts_.clear();
+  lines_ = SplitLines(Keep(std::move(whole)));
   selection_ = {};
   Touch();
 }
@@ -72,14 +60,14 @@ std::string LineBuffer::Text(TextPosition from, TextPosition to) const {
   from = Clamp(from);
   to = Clamp(to);
   if (to <= from) return {};
-  const std::string& first = Line(from.line);
+  const std::string_view first = Line(from.line);
   if (from.line == to.line) {
-    return first.substr(static_cast<std::size_t>(from.column),
-                        static_cast<std::size_t>(to.column - from.column));
+    return std::string(first.substr(static_cast<std::size_t>(from.column),
+                                    static_cast<std::size_t>(to.column - from.column)));
   }
-  std::string text = first.substr(static_cast<std::size_t>(from.column));
+  std::string text(first.substr(static_cast<std::size_t>(from.column)));
   for (int k = from.line + 1; k < to.line; ++k) (text += '\n') += Line(k);
-  (text += '\n') += std::string_view(Line(to.line)).substr(0, static_cast<std::size_t>(to.column));
+  (text += '\n') += Line(to.line).substr(0, static_cast<std::size_t>(to.column));
   return text;
 }
 
@@ -143,36 +131,39 @@ void LineBuffer::Redo() {
 }
 
 void LineBuffer::Swap(Change& change) {
-  if (change.packed) {
-    change.kept.SwapWith(lines_, static_cast<std::size_t>(change.first));
-    return;
-  }
   const auto first = lines_.begin() + change.first;
   const int count = static_cast<int>(change.lines.size());
   if (count == change.count) {
     std::swap_ranges(change.lines.begin(), change.lines.end(), first);
     return;
   }
-  Lines taken(std::make_move_iterator(first), std::make_move_iterator(first + change.count));
+  Lines taken(first, first + change.count);
   const auto at = lines_.erase(first, first + change.count);
-  lines_.insert(at, std::make_move_iterator(change.lines.begin()),
-                std::make_move_iterator(change.lines.end()));
+  lines_.insert(at, change.lines.begin(), change.lines.end());
   change.lines = std::move(taken);
   change.count = count;
 }
 
 void LineBuffer::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge) {
-  Lines fresh = SplitLines(text);
-  const std::string& last = Line(to.line);
+  // The new lines: the first begins with what stood before `from`, the last ends with what stood
+  // after `to`, and lines in between are views into the kept text as it was given.
+  Lines fresh =
+      SplitLines(text.find('\n') == std::string_view::npos ? text : Keep(std::string(text)));
   const TextPosition after{
       from.line + static_cast<int>(fresh.size()) - 1,
       static_cast<int>(fresh.back().size()) + (fresh.size() == 1 ? from.column : 0)};
-  fresh.front().insert(0, Line(from.line), 0, static_cast<std::size_t>(from.column));
-  fresh.back().append(last, static_cast<std::size_t>(to.column));
+  const std::string_view before = Line(from.line).substr(0, static_cast<std::size_t>(from.column));
+  const std::string_view behind = Line(to.line).substr(static_cast<std::size_t>(to.column));
+  if (fresh.size() == 1) {
+    fresh.front() = Keep((std::string(before) += fresh.front()) += behind);
+  } else {
+    fresh.front() = Keep(std::string(before) += fresh.front());
+    fresh.back() = Keep(std::string(fresh.back()) += behind);
+  }
   const bool merged = open_steps_ == 0 && MergesWithLast(from, to, text, merge);
   if (!merged) OpenStep();  // keeps the selection from before the change
 
-  Change change{from.line, to.line - from.line + 1, std::move(fresh), false, {}};
+  Change change{from.line, to.line - from.line + 1, std::move(fresh)};
   Swap(change);
   Touch();
   selection_ = {after, after};

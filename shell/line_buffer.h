@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <compare>
 #include <cstdint>
-#include <cstring>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "huge_pages.h"
@@ -19,11 +20,12 @@ struct TextPosition {
 };
 
 // The text of the measurement list as UTF-8 lines, with the user's selection and the undo
-// history. The lines are kept as lines, so the evaluation reads them in place and a change of
-// one line touches nothing else. There is always at least one line; no line holds a break.
+// history. Lines are views into texts that the buffer keeps for as long as it holds the text:
+// the evaluation reads them in place, a change of a line replaces its view, and undo puts the
+// old views back. There is always at least one line; no line holds a break.
 class LineBuffer final : public messwerte::MeasurementList {
  public:
-  using Lines = std::vector<std::string, messwerte::HugePageAllocator<std::string>>;
+  using Lines = std::vector<std::string_view, messwerte::HugePageAllocator<std::string_view>>;
 
   struct Selection {
     TextPosition anchor;
@@ -39,15 +41,14 @@ class LineBuffer final : public messwerte::MeasurementList {
   LineBuffer() : lines_(1) {}
 
   std::string_view ReadLine(int k) override {
-    return k >= 0 && k < LineCount() ? std::string_view(lines_[static_cast<std::size_t>(k)])
-                                     : std::string_view();
+    return k >= 0 && k < LineCount() ? lines_[static_cast<std::size_t>(k)] : std::string_view();
   }
   // A line break in `text` becomes a blank; a line past the end stays missing.
   void ReplaceLine(int k, std::string_view text) override {
     // The reset empties one line after another; each goes straight onto the open run.
     if (run_ && text.empty() && k == run_->first + run_->count && k < LineCount() &&
         !lines_[static_cast<std::size_t>(k)].empty()) {
-      run_->kept.Keep(lines_[static_cast<std::size_t>(k)]);
+      run_->lines.push_back(std::exchange(lines_[static_cast<std::size_t>(k)], {}));
       ++run_->count;
       Touch();
       return;
@@ -61,7 +62,7 @@ class LineBuffer final : public messwerte::MeasurementList {
   }
 
   int LineCount() const { return static_cast<int>(lines_.size()); }
-  const std::string& Line(int k) const { return lines_[static_cast<std::size_t>(k)]; }
+  std::string_view Line(int k) const { return lines_[static_cast<std::size_t>(k)]; }
 
   // Replaces the whole text, parted into lines at '\n', and forgets the undo history.
   void SetText(std::string_view text);
@@ -92,48 +93,12 @@ class LineBuffer final : public messwerte::MeasurementList {
   void Redo();
 
  private:
-  // The texts of a run of lines, kept for undo: each text of up to 15 bytes in a slot of its own,
-  // longer ones aside in order. A reset of a million short lines keeps 16 bytes a line this way.
-  class KeptTexts {
-   public:
-    void Reserve(std::size_t lines) { slots_.reserve(lines); }
-    // Takes the text of `line`, which is left empty.
-    [[gnu::always_inline]] void Keep(std::string& line) {
-      Slot& slot = slots_.emplace_back();
-      if (line.size() <= sizeof slot.bytes) {
-        slot.size = static_cast<std::uint8_t>(line.size());
-        // A string's storage holds at least its capacity; copying all 15 bytes at once is
-        // quicker than copying just the text. What lies past the text is never read.
-        std::memcpy(slot.bytes, line.data(),
-                    line.capacity() >= sizeof slot.bytes ? sizeof slot.bytes : line.size());
-      } else {
-        slot.size = kLong;
-        longs_.push_back(std::move(line));
-      }
-      line.clear();
-    }
-    // Puts the kept texts in place of the lines from `first` on, and keeps theirs instead.
-    void SwapWith(Lines& lines, std::size_t first);
-
-   private:
-    struct Slot {
-      std::uint8_t size;
-      char bytes[15];
-    };
-    static constexpr std::uint8_t kLong = 0xff;
-    std::vector<Slot, messwerte::HugePageAllocator<Slot>> slots_;
-    std::vector<std::string> longs_;
-  };
-
   // Puts `lines` in place of `count` lines from `first`; reversing it means doing it again with
-  // what it took out, so one record serves undo and redo. A run of lines replaced one by one
-  // keeps its old texts in `kept` instead.
+  // what it took out, so one record serves undo and redo.
   struct Change {
     int first;
     int count;
     Lines lines;
-    bool packed = false;
-    KeptTexts kept;
   };
   struct Step {
     std::vector<Change> changes;
@@ -142,16 +107,20 @@ class LineBuffer final : public messwerte::MeasurementList {
     Merge merge = Merge::kNone;
   };
 
+  // Keeps `text` for as long as the buffer holds this text; the view stays valid that long.
+  std::string_view Keep(std::string text) { return texts_.emplace_back(std::move(text)); }
   void Touch() {
     changed_ = true;
     ++edits_;
   }
   void ReplaceLineInStep(int k, std::string_view text);
   void Swap(Change& change);
-  void Record(Change change);
   void Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge);
   bool MergesWithLast(TextPosition from, TextPosition to, std::string_view text, Merge merge) const;
 
+  // Every text that a line or an undo step views: the whole text as set, pasted texts, and each
+  // line as an edit left it. Elements of a deque stay where they are as it grows.
+  std::deque<std::string> texts_;
   Lines lines_;
   Selection selection_;
   std::vector<Step> undo_;

@@ -213,7 +213,7 @@ TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
     return static_cast<int>(text.left(utf16).toUtf8().size());
   };
   const auto step = [&](bool forward, QTextLayout::CursorMode mode) -> TextPosition {
-    const std::string& line = buffer_.Line(from.line);
+    const std::string_view line = buffer_.Line(from.line);
     if (forward && from.column >= static_cast<int>(line.size())) {
       return from.line < last ? TextPosition{from.line + 1, 0} : from;
     }
@@ -562,7 +562,7 @@ void MeasurementEdit::mouseReleaseEvent(QMouseEvent* event) {
 void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const TextPosition at = PositionAt(event->position().toPoint());
-  const std::string& line = buffer_.Line(at.line);
+  const std::string_view line = buffer_.Line(at.line);
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   int from = at.column;
   int to = at.column;
