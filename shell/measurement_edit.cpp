@@ -52,6 +52,15 @@ QByteArray AsLines(const QString& text) {
   return lines;
 }
 
+// Columns count bytes of UTF-8 in the buffer and UTF-16 units in Qt's layouts.
+int Utf16Column(std::string_view line, int column) {
+  return static_cast<int>(FromUtf8(line.substr(0, static_cast<std::size_t>(column))).size());
+}
+
+int ByteColumn(const QString& line, int utf16) {
+  return static_cast<int>(line.left(utf16).toUtf8().size());
+}
+
 std::string_view View(const QByteArray& bytes) {
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
@@ -194,14 +203,13 @@ TextPosition MeasurementEdit::PositionAt(QPoint point) const {
       LineCount() - 1);
   const auto layout = Layout(k);
   const int utf16 = layout->lineAt(0).xToCursor(point.x() - LineOrigin(k).x());
-  return {k, static_cast<int>(layout->text().left(utf16).toUtf8().size())};
+  return {k, ByteColumn(layout->text(), utf16)};
 }
 
 QRect MeasurementEdit::CursorRect() const {
   const TextPosition cursor = CursorPosition();
   const auto layout = Layout(cursor.line);
-  const int utf16 = static_cast<int>(
-      FromUtf8(std::string_view(buffer_.Line(cursor.line)).substr(0, cursor.column)).size());
+  const int utf16 = Utf16Column(buffer_.Line(cursor.line), cursor.column);
   const QPointF origin = LineOrigin(cursor.line);
   const int x = static_cast<int>(origin.x() + layout->lineAt(0).cursorToX(utf16));
   return {x, static_cast<int>(origin.y()), 1, LineHeight()};
@@ -209,9 +217,6 @@ QRect MeasurementEdit::CursorRect() const {
 
 TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
   const int last = LineCount() - 1;
-  const auto byte_of = [](const QString& text, int utf16) {
-    return static_cast<int>(text.left(utf16).toUtf8().size());
-  };
   const auto step = [&](bool forward, QTextLayout::CursorMode mode) -> TextPosition {
     const std::string_view line = buffer_.Line(from.line);
     if (forward && from.column >= static_cast<int>(line.size())) {
@@ -223,16 +228,15 @@ TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
                  : from;
     }
     const auto layout = Layout(from.line);
-    const int utf16 =
-        static_cast<int>(FromUtf8(std::string_view(line).substr(0, from.column)).size());
+    const int utf16 = Utf16Column(line, from.column);
     const int next = forward ? layout->nextCursorPosition(utf16, mode)
                              : layout->previousCursorPosition(utf16, mode);
-    return {from.line, byte_of(layout->text(), next)};
+    return {from.line, ByteColumn(layout->text(), next)};
   };
   const auto to_line = [&](int k) -> TextPosition {
     k = std::clamp(k, 0, last);
     const auto layout = Layout(k);
-    return {k, byte_of(layout->text(), layout->lineAt(0).xToCursor(desired_x_))};
+    return {k, ByteColumn(layout->text(), layout->lineAt(0).xToCursor(desired_x_))};
   };
   switch (move) {
     case Move::kNextChar:
@@ -454,12 +458,9 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
     const QString& text = layout->text();
     QList<QTextLayout::FormatRange> selected;
     if (!selection.Empty() && start.line <= k && k <= end.line) {
-      const auto utf16 = [&](int column) {
-        return static_cast<int>(
-            FromUtf8(std::string_view(buffer_.Line(k)).substr(0, column)).size());
-      };
-      const int from = k == start.line ? utf16(start.column) : 0;
-      const int to = k == end.line ? utf16(end.column) : static_cast<int>(text.size());
+      const int from = k == start.line ? Utf16Column(buffer_.Line(k), start.column) : 0;
+      const int to =
+          k == end.line ? Utf16Column(buffer_.Line(k), end.column) : static_cast<int>(text.size());
       QTextLayout::FormatRange range;
       range.start = from;
       range.length = to - from;
@@ -515,10 +516,7 @@ QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImFont:
       return font();
     case Qt::ImCursorPosition:
-      return static_cast<int>(
-          FromUtf8(std::string_view(buffer_.Line(CursorPosition().line))
-                       .substr(0, static_cast<std::size_t>(CursorPosition().column)))
-              .size());
+      return Utf16Column(buffer_.Line(CursorPosition().line), CursorPosition().column);
     case Qt::ImSurroundingText:
       return LineText(CursorPosition().line);
     case Qt::ImCurrentSelection:
