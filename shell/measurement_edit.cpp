@@ -1,20 +1,29 @@
 #include "measurement_edit.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDropEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyleHints>
+#include <QTextCharFormat>
 #include <QTextLayout>
 #include <algorithm>
 #include <array>
 #include <cmath>
+
+#include "measurement_edit_accessible.h"
 
 namespace {
 
@@ -77,6 +86,27 @@ bool IsTypedText(const QKeyEvent& event) {
          QChar::category(first) == QChar::Other_PrivateUse;
 }
 
+// UTF-16 units of a line of UTF-8: one for each character, two for those beyond the BMP.
+std::int64_t Utf16Units(std::string_view line) {
+  std::int64_t units = 0;
+  for (const char c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    units += (byte & 0xc0) != 0x80;
+    units += byte >= 0xf0;
+  }
+  return units;
+}
+
+// The local files that dropped data carries.
+QList<QUrl> LocalFiles(const QMimeData& data) {
+  QList<QUrl> files;
+  if (!data.hasUrls()) return files;
+  for (const QUrl& url : data.urls()) {
+    if (url.isLocalFile()) files << url;
+  }
+  return files;
+}
+
 struct KeyMove {
   QKeySequence::StandardKey key;
   int move;  // MeasurementEdit::Move, which is private
@@ -92,7 +122,10 @@ MeasurementEdit::MeasurementEdit(QWidget* parent) : QAbstractScrollArea(parent) 
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
   verticalScrollBar()->setSingleStep(1);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   UpdateScrollBars();
+  InstallMeasurementEditAccessibility();
 }
 
 MeasurementEdit::~MeasurementEdit() = default;
@@ -110,6 +143,7 @@ void MeasurementEdit::SelectLine(int k) {
 QString MeasurementEdit::toPlainText() const { return FromUtf8(buffer_.Text()); }
 
 void MeasurementEdit::setPlainText(const QString& text) {
+  ClearPreedit();
   buffer_.SetText(View(AsLines(text)));
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
@@ -127,16 +161,19 @@ void MeasurementEdit::SetSelection(TextPosition anchor, TextPosition cursor) {
   EnsureCursorVisible();
   RestartBlink();
   viewport()->update();
+  CaretMoved();
 }
 
 void MeasurementEdit::InsertText(const QString& text) { Edit(View(AsLines(text))); }
 
 void MeasurementEdit::undo() {
+  ClearPreedit();
   buffer_.Undo();
   TextChanged();
 }
 
 void MeasurementEdit::redo() {
+  ClearPreedit();
   buffer_.Redo();
   TextChanged();
 }
@@ -160,8 +197,12 @@ void MeasurementEdit::selectAll() { SetSelection({}, buffer_.End()); }
 QString MeasurementEdit::LineText(int k) const { return FromUtf8(buffer_.Line(k)); }
 
 // Line k laid out on one line without wrapping, at the origin.
-std::unique_ptr<QTextLayout> MeasurementEdit::Layout(int k) const {
+std::unique_ptr<QTextLayout> MeasurementEdit::Layout(int k, bool preedit) const {
   auto layout = std::make_unique<QTextLayout>(LineText(k), font(), viewport());
+  if (preedit && !preedit_.isEmpty() && k == CursorPosition().line) {
+    layout->setPreeditArea(Utf16Column(buffer_.Line(k), CursorPosition().column), preedit_);
+    layout->setFormats(preedit_formats_);
+  }
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
   layout->setTextOption(option);
@@ -207,12 +248,58 @@ TextPosition MeasurementEdit::PositionAt(QPoint point) const {
 }
 
 QRect MeasurementEdit::CursorRect() const {
+  if (preedit_.isEmpty()) return CaretRect(CursorPosition());
   const TextPosition cursor = CursorPosition();
-  const auto layout = Layout(cursor.line);
-  const int utf16 = Utf16Column(buffer_.Line(cursor.line), cursor.column);
+  const auto layout = Layout(cursor.line, true);
+  const int utf16 = Utf16Column(buffer_.Line(cursor.line), cursor.column) + preedit_cursor_;
   const QPointF origin = LineOrigin(cursor.line);
   const int x = static_cast<int>(origin.x() + layout->lineAt(0).cursorToX(utf16));
   return {x, static_cast<int>(origin.y()), 1, LineHeight()};
+}
+
+QRect MeasurementEdit::CaretRect(TextPosition position) const {
+  const auto layout = Layout(position.line);
+  const int utf16 = Utf16Column(buffer_.Line(position.line), position.column);
+  const QPointF origin = LineOrigin(position.line);
+  const int x = static_cast<int>(origin.x() + layout->lineAt(0).cursorToX(utf16));
+  return {x, static_cast<int>(origin.y()), 1, LineHeight()};
+}
+
+// A line break is as wide as the selection paints it.
+QRect MeasurementEdit::CharacterRect(TextPosition position) const {
+  const auto layout = Layout(position.line);
+  const QTextLine line = layout->lineAt(0);
+  const int utf16 = Utf16Column(buffer_.Line(position.line), position.column);
+  const QPointF origin = LineOrigin(position.line);
+  const qreal left = line.cursorToX(utf16);
+  const qreal right = utf16 < layout->text().size()
+                          ? line.cursorToX(layout->nextCursorPosition(utf16))
+                          : left + fontMetrics().averageCharWidth();
+  return QRectF(origin.x() + std::min(left, right), origin.y(), std::abs(right - left),
+                LineHeight())
+      .toAlignedRect();
+}
+
+TextPosition MeasurementEdit::StepUtf16(TextPosition from, std::int64_t utf16) const {
+  TextPosition at = buffer_.Clamp(from);
+  while (utf16 != 0) {
+    const QString line = LineText(at.line);
+    const auto column = static_cast<std::int64_t>(Utf16Column(buffer_.Line(at.line), at.column));
+    const std::int64_t target = column + utf16;
+    if (target >= 0 && target <= line.size()) {
+      return {at.line, ByteColumn(line, static_cast<int>(target))};
+    }
+    if (target < 0) {
+      if (at.line == 0) return {};
+      utf16 = target + 1;  // the line break before this line
+      at = {at.line - 1, static_cast<int>(buffer_.Line(at.line - 1).size())};
+    } else {
+      if (at.line == LineCount() - 1) return buffer_.End();
+      utf16 = target - line.size() - 1;
+      at = {at.line + 1, 0};
+    }
+  }
+  return at;
 }
 
 TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
@@ -372,12 +459,30 @@ void MeasurementEdit::MoveCursor(TextPosition cursor, bool keep_anchor) {
   SetSelection(keep_anchor ? buffer_.selection().anchor : cursor, cursor);
 }
 
+void MeasurementEdit::ReplaceRange(TextPosition from, TextPosition to, const QString& text) {
+  buffer_.Select(from, to);
+  Edit(View(AsLines(text)));
+}
+
 void MeasurementEdit::TextChanged() {
   desired_x_ = -1;
   UpdateScrollBars();
   EnsureCursorVisible();
   RestartBlink();
   viewport()->update();
+  CaretMoved();
+}
+
+void MeasurementEdit::CaretMoved() {
+  if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
+  const LineBuffer::Selection now = buffer_.selection();
+  if (now.anchor == shown_.anchor && now.cursor == shown_.cursor) return;
+  // Dragging with the mouse publishes the selection when the button is let go.
+  if (!now.Empty() && !selecting_ && QApplication::clipboard()->supportsSelection()) {
+    primary_.start(0, this);
+  }
+  AnnounceCaret(shown_);
+  shown_ = now;
 }
 
 // The horizontal range follows the lines in view as they are painted: measuring every line of a
@@ -390,13 +495,16 @@ void MeasurementEdit::UpdateScrollBars() {
   verticalScrollBar()->setPageStep(VisibleLines());
 }
 
-void MeasurementEdit::EnsureCursorVisible() {
-  const int line = CursorPosition().line;
+void MeasurementEdit::EnsureCursorVisible() { EnsureVisible(CursorPosition()); }
+
+void MeasurementEdit::EnsureVisible(TextPosition position) {
+  const int line = position.line;
   QScrollBar* vertical = verticalScrollBar();
   if (line < vertical->value()) vertical->setValue(line);
   if (line >= vertical->value() + VisibleLines()) vertical->setValue(line - VisibleLines() + 1);
 
-  const int x = CursorRect().x() - kMargin + horizontalScrollBar()->value();
+  const int x = (position == CursorPosition() ? CursorRect() : CaretRect(position)).x() - kMargin +
+                horizontalScrollBar()->value();
   const int width = viewport()->width() - 2 * kMargin;
   QScrollBar* horizontal = horizontalScrollBar();
   if (x > horizontal->maximum() + width) horizontal->setMaximum(x - width + 1);
@@ -454,8 +562,9 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
     if (origin.y() > event->rect().bottom() || origin.y() + LineHeight() < event->rect().top()) {
       continue;
     }
-    const auto layout = Layout(k);
-    const QString& text = layout->text();
+    const bool preedit = !preedit_.isEmpty() && k == selection.cursor.line;
+    const auto layout = Layout(k, preedit);
+    const QString text = LineText(k);
     QList<QTextLayout::FormatRange> selected;
     if (!selection.Empty() && start.line <= k && k <= end.line) {
       const int from = k == start.line ? Utf16Column(buffer_.Line(k), start.column) : 0;
@@ -473,11 +582,21 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
                          palette().brush(QPalette::Highlight));
       }
     }
+    if (preedit) {  // the selection stands around the input method's text
+      const int at = Utf16Column(buffer_.Line(k), selection.cursor.column);
+      for (QTextLayout::FormatRange& range : selected) {
+        if (range.start >= at) range.start += static_cast<int>(preedit_.size());
+      }
+    }
     layout->draw(&painter, origin, selected);
     widest = std::max(widest, static_cast<int>(layout->lineAt(0).naturalTextWidth()));
-    if (k == selection.cursor.line && hasFocus() && caret_shown_) {
+    if (k == selection.cursor.line && hasFocus() && caret_shown_ &&
+        (preedit_.isEmpty() || preedit_cursor_shown_)) {
       const QRect caret = CursorRect();
       painter.fillRect(caret, palette().color(QPalette::Text));
+    }
+    if (drop_caret_ && drop_caret_->line == k) {
+      painter.fillRect(CaretRect(*drop_caret_), palette().color(QPalette::Text));
     }
   }
   if (event->rect() == viewport()->rect()) {
@@ -500,65 +619,191 @@ void MeasurementEdit::keyPressEvent(QKeyEvent* event) {
   QAbstractScrollArea::keyPressEvent(event);
 }
 
+// The commit string takes the place of the selection, or of the replacement range that the event
+// gives in UTF-16 units from the cursor; the preedit then stands at the cursor until the next
+// event.
 void MeasurementEdit::inputMethodEvent(QInputMethodEvent* event) {
-  if (!event->commitString().isEmpty()) {
-    Edit(View(event->commitString().toUtf8()), Merge::kTyping);
+  const bool input = !event->commitString().isEmpty() || event->replacementLength() > 0 ||
+                     event->preeditString() != preedit_;
+  if (input && !buffer_.selection().Empty() &&
+      (!event->commitString().isEmpty() || !event->preeditString().isEmpty())) {
+    Edit({});
   }
+  if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+    const TextPosition cursor = CursorPosition();
+    const TextPosition from = StepUtf16(cursor, event->replacementStart());
+    const TextPosition to = StepUtf16(from, event->replacementLength());
+    buffer_.Select(from, to);
+    const QByteArray utf8 = AsLines(event->commitString());
+    if (utf8.isEmpty() && from == to) {
+      buffer_.Select(cursor, cursor);
+    } else {
+      buffer_.Insert(View(utf8), from == to ? Merge::kTyping : Merge::kNone);
+      TextChanged();
+    }
+  }
+  for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
+    if (attribute.type != QInputMethodEvent::Selection) continue;
+    // From the start of the cursor's line, as the surrounding text is that line.
+    const TextPosition start{CursorPosition().line, 0};
+    SetSelection(StepUtf16(start, attribute.start),
+                 StepUtf16(start, static_cast<std::int64_t>(attribute.start) + attribute.length));
+  }
+  ApplyPreedit(*event);
   event->accept();
 }
 
+void MeasurementEdit::ApplyPreedit(const QInputMethodEvent& event) {
+  preedit_ = event.preeditString();
+  preedit_formats_.clear();
+  preedit_cursor_ = static_cast<int>(preedit_.size());
+  preedit_cursor_shown_ = true;
+  const int at = Utf16Column(buffer_.Line(CursorPosition().line), CursorPosition().column);
+  for (const QInputMethodEvent::Attribute& attribute : event.attributes()) {
+    if (attribute.type == QInputMethodEvent::Cursor) {
+      preedit_cursor_ = std::clamp(attribute.start, 0, static_cast<int>(preedit_.size()));
+      preedit_cursor_shown_ = attribute.length != 0;
+    } else if (attribute.type == QInputMethodEvent::TextFormat) {
+      const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+      if (!format.isValid()) continue;
+      QTextLayout::FormatRange range;
+      range.start = at + attribute.start;
+      range.length = attribute.length;
+      range.format = format;
+      preedit_formats_ << range;
+    }
+  }
+  EnsureCursorVisible();
+  RestartBlink();
+  viewport()->update();
+  if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
+}
+
+// Any change that does not come from the input method ends its composition.
+void MeasurementEdit::ClearPreedit() {
+  if (preedit_.isEmpty()) return;
+  preedit_.clear();
+  preedit_formats_.clear();
+  if (hasFocus()) QGuiApplication::inputMethod()->reset();
+  viewport()->update();
+}
+
 QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+  return inputMethodQuery(query, {});
+}
+
+// Positions count UTF-16 units in the cursor's line, which is the surrounding text; the anchor
+// may lie outside it when the selection spans lines.
+QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query, QVariant argument) const {
+  const LineBuffer::Selection& selection = buffer_.selection();
+  const TextPosition cursor = selection.cursor;
+  const auto in_line = [&](TextPosition position) -> std::int64_t {
+    return Utf16Offset(position) - Utf16Offset({cursor.line, 0});
+  };
+  const int limit = argument.isValid() ? std::max(0, argument.toInt()) : 1024;
   switch (query) {
     case Qt::ImEnabled:
       return true;
     case Qt::ImCursorRectangle:
       return CursorRect().translated(viewport()->pos());
+    case Qt::ImAnchorRectangle:
+      return CaretRect(selection.anchor).translated(viewport()->pos());
     case Qt::ImFont:
       return font();
     case Qt::ImCursorPosition:
-      return Utf16Column(buffer_.Line(CursorPosition().line), CursorPosition().column);
+      return Utf16Column(buffer_.Line(cursor.line), cursor.column);
+    case Qt::ImAnchorPosition:
+      return static_cast<qlonglong>(in_line(selection.anchor));
+    case Qt::ImAbsolutePosition:
+      return static_cast<qlonglong>(Utf16Offset(cursor));
     case Qt::ImSurroundingText:
-      return LineText(CursorPosition().line);
+      return LineText(cursor.line);
+    case Qt::ImTextBeforeCursor:
+      return FromUtf8(buffer_.Text(StepUtf16(cursor, -limit), cursor));
+    case Qt::ImTextAfterCursor:
+      return FromUtf8(buffer_.Text(cursor, StepUtf16(cursor, limit)));
     case Qt::ImCurrentSelection:
       return SelectedText();
+    case Qt::ImMaximumTextLength:
+      return {};  // no limit
+    case Qt::ImReadOnly:
+      return false;
     case Qt::ImHints:
-      return static_cast<int>(Qt::ImhMultiLine | Qt::ImhNoPredictiveText);
+      return static_cast<int>(inputMethodHints() | Qt::ImhMultiLine | Qt::ImhNoPredictiveText);
+    case Qt::ImInputItemClipRectangle:
+      return viewport()->geometry();
     default:
       return QAbstractScrollArea::inputMethodQuery(query);
   }
 }
 
 void MeasurementEdit::mousePressEvent(QMouseEvent* event) {
+  if (!preedit_.isEmpty()) {
+    QGuiApplication::inputMethod()->commit();
+    ClearPreedit();
+  }
+  const QPoint point = event->position().toPoint();
+  const bool shift = event->modifiers() & Qt::ShiftModifier;
   if (event->button() == Qt::LeftButton) {
+    if (triple_click_.isActive() &&
+        (point - triple_click_point_).manhattanLength() < QApplication::startDragDistance()) {
+      triple_click_.stop();
+      SelectLineWithBreak(PositionAt(point).line);
+      return;
+    }
+    const TextPosition at = PositionAt(point);
+    if (!shift && InSelection(at)) {
+      drag_pending_ = true;
+      drag_start_ = point;
+      return;
+    }
     selecting_ = true;
-    MoveCursor(PositionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+    MoveCursor(at, shift);
   } else if (event->button() == Qt::MiddleButton &&
              QApplication::clipboard()->supportsSelection()) {
-    MoveCursor(PositionAt(event->position().toPoint()), false);
+    MoveCursor(PositionAt(point), false);
     InsertText(QApplication::clipboard()->text(QClipboard::Selection));
   }
 }
 
 void MeasurementEdit::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (drag_pending_) {
+    if ((point - drag_start_).manhattanLength() >= QApplication::startDragDistance()) StartDrag();
+    return;
+  }
   if (!selecting_) return;
-  QPoint point = event->position().toPoint();
-  // Dragging past the top or bottom scrolls a line at a time.
-  if (point.y() < 0) point.setY(-1);
-  if (point.y() > viewport()->height()) point.setY(viewport()->height() + LineHeight());
-  MoveCursor(PositionAt(point), true);
+  // Beyond the view, the view scrolls towards the pointer while the selection follows it.
+  autoscroll_point_ = point;
+  if (viewport()->rect().contains(point)) {
+    autoscroll_.stop();
+  } else if (!autoscroll_.isActive()) {
+    AutoScroll();
+  }
+  const QRect view = viewport()->rect();
+  MoveCursor(PositionAt({std::clamp(point.x(), view.left(), view.right()),
+                         std::clamp(point.y(), view.top(), view.bottom())}),
+             true);
 }
 
 void MeasurementEdit::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  autoscroll_.stop();
+  if (drag_pending_) {  // a click into the selection, without a drag
+    drag_pending_ = false;
+    MoveCursor(PositionAt(event->position().toPoint()), false);
+  }
   selecting_ = false;
   if (QApplication::clipboard()->supportsSelection() && !buffer_.selection().Empty()) {
-    QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
+    primary_.start(0, this);
   }
 }
 
-// A double click selects the word under the pointer: a value, as a rule.
+// A double click selects the word under the pointer: a value, as a rule. A third click soon
+// after selects the line.
 void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  drag_pending_ = false;
   const TextPosition at = PositionAt(event->position().toPoint());
   const std::string_view line = buffer_.Line(at.line);
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -567,6 +812,148 @@ void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
   while (from > 0 && !blank(line[static_cast<std::size_t>(from - 1)])) --from;
   while (to < static_cast<int>(line.size()) && !blank(line[static_cast<std::size_t>(to)])) ++to;
   SetSelection({at.line, from}, {at.line, to});
+  triple_click_point_ = event->position().toPoint();
+  triple_click_.start(QApplication::doubleClickInterval(), this);
+}
+
+bool MeasurementEdit::InSelection(TextPosition position) const {
+  const LineBuffer::Selection& selection = buffer_.selection();
+  return !selection.Empty() && selection.Start() <= position && position <= selection.End();
+}
+
+// The line and the break after it, so that cutting it takes the whole line away.
+void MeasurementEdit::SelectLineWithBreak(int k) {
+  const TextPosition end =
+      k + 1 < LineCount() ? TextPosition{k + 1, 0} : TextPosition{k, int(buffer_.Line(k).size())};
+  SetSelection({k, 0}, end);
+}
+
+// Scrolls a line, or more the farther the pointer is beyond the view, and again soon.
+void MeasurementEdit::AutoScroll() {
+  const QRect view = viewport()->rect();
+  const QPoint point = autoscroll_point_;
+  if (view.contains(point)) return autoscroll_.stop();
+  const int above = view.top() - point.y();
+  const int below = point.y() - view.bottom();
+  const int beyond = std::max(above, below);
+  if (beyond > 0) {
+    const int lines = 1 + beyond / LineHeight();
+    QScrollBar* vertical = verticalScrollBar();
+    vertical->setValue(vertical->value() + (above > 0 ? -lines : lines));
+  }
+  QScrollBar* horizontal = horizontalScrollBar();
+  const int step = horizontal->singleStep();
+  if (point.x() < view.left()) horizontal->setValue(horizontal->value() - step);
+  if (point.x() > view.right()) horizontal->setValue(horizontal->value() + step);
+  if (selecting_) {
+    MoveCursor(PositionAt({std::clamp(point.x(), view.left(), view.right()),
+                           std::clamp(point.y(), view.top(), view.bottom())}),
+               true);
+  } else if (drop_caret_) {
+    ShowDropCaret(PositionAt(point));
+  }
+  autoscroll_.start(40, this);
+}
+
+// Moving the text drops it elsewhere in the list, or in another program, which takes it away
+// here; Ctrl copies it.
+void MeasurementEdit::StartDrag() {
+  drag_pending_ = false;
+  const LineBuffer::Selection dragged = buffer_.selection();
+  auto* data = new QMimeData;
+  data->setText(SelectedText());
+  QPointer<QDrag> drag = new QDrag(this);
+  drag->setMimeData(data);
+  drag_data_ = data;
+  dropped_here_ = false;
+  const std::uint64_t edits = buffer_.EditCount();
+  const Qt::DropAction action =
+      RunDrag ? RunDrag(*drag) : drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+  drag_data_ = nullptr;
+  if (drag) drag->deleteLater();
+  if (action == Qt::MoveAction && !dropped_here_ && buffer_.EditCount() == edits) {
+    buffer_.Select(dragged.anchor, dragged.cursor);
+    Edit({});
+  }
+}
+
+void MeasurementEdit::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (!data || (!data->hasText() && LocalFiles(*data).isEmpty())) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void MeasurementEdit::dragMoveEvent(QDragMoveEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (!data || (!data->hasText() && LocalFiles(*data).isEmpty())) return event->ignore();
+  event->acceptProposedAction();
+  const QPoint point = event->position().toPoint();
+  if (!data->hasText() || !LocalFiles(*data).isEmpty()) return ShowDropCaret({});
+  ShowDropCaret(PositionAt(point));
+  // Near the top or bottom edge the view scrolls, so text can be dropped anywhere in a long list.
+  const int edge = std::min(LineHeight(), viewport()->height() / 4);
+  if (point.y() < edge || point.y() > viewport()->height() - edge) {
+    autoscroll_point_ = {point.x(), point.y() < edge ? -1 : viewport()->height()};
+    if (!autoscroll_.isActive()) autoscroll_.start(100, this);
+  } else {
+    autoscroll_.stop();
+  }
+}
+
+void MeasurementEdit::dragLeaveEvent(QDragLeaveEvent*) {
+  autoscroll_.stop();
+  ShowDropCaret({});
+}
+
+void MeasurementEdit::dropEvent(QDropEvent* event) {
+  autoscroll_.stop();
+  ShowDropCaret({});
+  const QMimeData* data = event->mimeData();
+  if (!data) return event->ignore();
+  const QList<QUrl> files = LocalFiles(*data);
+  if (!files.isEmpty()) {
+    event->acceptProposedAction();
+    emit filesDropped(files);
+    return;
+  }
+  if (!data->hasText()) return event->ignore();
+  const bool own = event->source() == this || (drag_data_ && data == drag_data_);
+  const bool move = own && event->proposedAction() == Qt::MoveAction;
+  if (own) dropped_here_ = true;
+  event->acceptProposedAction();
+  if (move && InSelection(PositionAt(event->position().toPoint()))) return;
+  DropText(data->text(), PositionAt(event->position().toPoint()), move);
+  setFocus(Qt::MouseFocusReason);
+}
+
+// One undo step puts the text at `at`, selected, and with `move` takes the selection away.
+void MeasurementEdit::DropText(const QString& text, TextPosition at, bool move) {
+  const QByteArray utf8 = AsLines(text);
+  const LineBuffer::Selection dragged = buffer_.selection();
+  const std::int64_t length = QString::fromUtf8(utf8).size();
+  std::int64_t start = Utf16Offset(at);
+  if (move && dragged.Start() < at)
+    start -= Utf16Offset(dragged.End()) - Utf16Offset(dragged.Start());
+  buffer_.OpenStep();
+  // Of the two changes, the later one in the text goes first so the other's places stay valid.
+  if (move && dragged.Start() < at) {
+    buffer_.Select(at, at);
+    buffer_.Insert(View(utf8));
+  }
+  if (move) buffer_.Erase(dragged.Start(), dragged.End());
+  if (!move || at < dragged.Start()) {
+    buffer_.Select(at, at);
+    buffer_.Insert(View(utf8));
+  }
+  buffer_.Select(PositionAtUtf16(start), PositionAtUtf16(start + length));
+  buffer_.CloseStep();
+  TextChanged();
+}
+
+void MeasurementEdit::ShowDropCaret(std::optional<TextPosition> at) {
+  if (drop_caret_ == at) return;
+  drop_caret_ = at;
+  viewport()->update();
 }
 
 void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
@@ -604,9 +991,53 @@ void MeasurementEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 void MeasurementEdit::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == autoscroll_.timerId()) return AutoScroll();
+  if (event->timerId() == triple_click_.timerId()) return triple_click_.stop();
+  if (event->timerId() == primary_.timerId()) {
+    primary_.stop();
+    if (!buffer_.selection().Empty()) {
+      QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
+    }
+    return;
+  }
   if (event->timerId() != blink_.timerId()) return QAbstractScrollArea::timerEvent(event);
   caret_shown_ = !caret_shown_;
   viewport()->update(CursorRect().adjusted(-1, 0, 1, 0));
 }
 
 void MeasurementEdit::scrollContentsBy(int, int) { viewport()->update(); }
+
+// Until the first change, line starts are counted as far as a query needs them.
+std::int64_t MeasurementEdit::LineStart(int k) const {
+  if (line_starts_edits_ != buffer_.EditCount()) {
+    line_starts_.clear();
+    line_starts_edits_ = buffer_.EditCount();
+  }
+  if (line_starts_.empty()) line_starts_.push_back(0);
+  while (static_cast<int>(line_starts_.size()) <= k) {
+    const int previous = static_cast<int>(line_starts_.size()) - 1;
+    line_starts_.push_back(line_starts_.back() + Utf16Units(buffer_.Line(previous)) + 1);
+  }
+  return line_starts_[static_cast<std::size_t>(k)];
+}
+
+std::int64_t MeasurementEdit::Utf16Length() const { return Utf16Offset(buffer_.End()); }
+
+std::int64_t MeasurementEdit::Utf16Offset(TextPosition position) const {
+  position = buffer_.Clamp(position);
+  const std::string_view line = buffer_.Line(position.line);
+  return LineStart(position.line) +
+         Utf16Units(line.substr(0, static_cast<std::size_t>(position.column)));
+}
+
+TextPosition MeasurementEdit::PositionAtUtf16(std::int64_t offset) const {
+  if (offset <= 0) return {};
+  const int last = LineCount() - 1;
+  if (LineStart(last) <= offset) {
+    return StepUtf16({last, 0}, offset - LineStart(last));
+  }
+  const auto after = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
+  const int k = static_cast<int>(after - line_starts_.begin()) - 1;
+  return StepUtf16({k, 0}, std::min(offset - line_starts_[static_cast<std::size_t>(k)],
+                                    Utf16Units(buffer_.Line(k))));
+}

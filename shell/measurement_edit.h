@@ -2,14 +2,22 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QList>
 #include <QString>
+#include <QTextLayout>
+#include <QUrl>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "line_buffer.h"
 #include "measurement_list.h"
 
-class QTextLayout;
+class QDrag;
+class QMimeData;
 
 // The list of measurement values: a multi-line text field that keeps its text as lines, which
 // the evaluation reads and replaces in place. Only the lines in view are laid out and painted, so
@@ -66,6 +74,24 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void paste();
   void selectAll();
 
+  // UTF-16 offsets over the whole text, one '\n' between lines, as screen readers and input
+  // methods count.
+  std::int64_t Utf16Length() const;
+  std::int64_t Utf16Offset(TextPosition position) const;
+  // The position at an offset, clamped into the text.
+  TextPosition PositionAtUtf16(std::int64_t offset) const;
+
+  // Runs a drag that the list started and gives the action the drop took; QDrag::exec unless
+  // replaced.
+  std::function<Qt::DropAction(QDrag& drag)> RunDrag;
+
+  // Answers queries that carry an argument, such as the length of ImTextBeforeCursor.
+  Q_INVOKABLE QVariant inputMethodQuery(Qt::InputMethodQuery query, QVariant argument) const;
+
+ signals:
+  // Data that carries local files was dropped on the list; its text is not inserted.
+  void filesDropped(const QList<QUrl>& urls);
+
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -77,6 +103,10 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
@@ -84,6 +114,8 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void scrollContentsBy(int dx, int dy) override;
 
  private:
+  friend class MeasurementEditAccessible;
+
   enum class Move {
     kNextChar,
     kPreviousChar,
@@ -100,28 +132,79 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   };
 
   QString LineText(int k) const;
-  std::unique_ptr<QTextLayout> Layout(int k) const;
+  // With `preedit`, the cursor's line shows the input method's text at the cursor.
+  std::unique_ptr<QTextLayout> Layout(int k, bool preedit = false) const;
   int LineHeight() const;
   int FirstVisibleLine() const;
   int VisibleLines() const;
   QPointF LineOrigin(int k) const;
   TextPosition PositionAt(QPoint point) const;
   QRect CursorRect() const;
+  // Where a caret at `position` stands in the view, without the input method's text.
+  QRect CaretRect(TextPosition position) const;
+  // The place of the character after `position` in the view.
+  QRect CharacterRect(TextPosition position) const;
+  // The position `utf16` UTF-16 units after (or before) `from`, clamped into the text.
+  TextPosition StepUtf16(TextPosition from, std::int64_t utf16) const;
   TextPosition Moved(TextPosition from, Move move) const;
   bool HandleMove(QKeyEvent* event);
   bool HandleEdit(QKeyEvent* event);
   void Edit(std::string_view utf8, LineBuffer::Merge merge = LineBuffer::Merge::kNone);
   void Erase(Move move, LineBuffer::Merge merge);
   void MoveCursor(TextPosition cursor, bool keep_anchor);
+  // Puts `text` in place of the text between two positions as one undo step.
+  void ReplaceRange(TextPosition from, TextPosition to, const QString& text);
   // Called after every change of the text: scroll range, cursor in view, repaint.
   void TextChanged();
+  // Tells the input method, screen readers and the primary selection where the caret and the
+  // selection now stand.
+  void CaretMoved();
   void UpdateScrollBars();
   void EnsureCursorVisible();
+  void EnsureVisible(TextPosition position);
   void RestartBlink();
+
+  // Input method
+  void ClearPreedit();
+  void ApplyPreedit(const QInputMethodEvent& event);
+
+  // Mouse: triple click, autoscroll, drag and drop
+  bool InSelection(TextPosition position) const;
+  void SelectLineWithBreak(int k);
+  void AutoScroll();
+  void StartDrag();
+  void DropText(const QString& text, TextPosition at, bool move);
+  void ShowDropCaret(std::optional<TextPosition> at);
+
+  // The UTF-16 offset where line k starts.
+  std::int64_t LineStart(int k) const;
+
+  // Screen reader
+  void AnnounceCaret(const LineBuffer::Selection& before);
 
   LineBuffer buffer_;
   int desired_x_ = -1;  // where up and down aim, kept over short lines
   bool caret_shown_ = true;
   bool selecting_ = false;  // the left button is down and drags the selection
   QBasicTimer blink_;
+
+  QString preedit_;
+  QList<QTextLayout::FormatRange> preedit_formats_;  // over the line with the preedit in it
+  int preedit_cursor_ = 0;                           // into the preedit
+  bool preedit_cursor_shown_ = true;
+
+  LineBuffer::Selection shown_;  // caret and selection as last announced
+  QBasicTimer primary_;          // publishes the selection as the primary one
+  QBasicTimer triple_click_;     // runs out when a third click no longer selects the line
+  QPoint triple_click_point_;
+  QBasicTimer autoscroll_;
+  QPoint autoscroll_point_;    // the pointer while a selection is dragged beyond the view
+  bool drag_pending_ = false;  // pressed inside the selection: a move starts a drag
+  QPoint drag_start_;
+  const QMimeData* drag_data_ = nullptr;  // the list's own drag while it runs
+  bool dropped_here_ = false;
+  std::optional<TextPosition> drop_caret_;
+
+  mutable std::vector<std::int64_t> line_starts_;  // of the text as it was after that many edits
+  mutable std::uint64_t line_starts_edits_ = 0;
 };
