@@ -886,7 +886,13 @@ void MeasurementEdit::dragEnterEvent(QDragEnterEvent* event) {
 void MeasurementEdit::dragMoveEvent(QDragMoveEvent* event) {
   const QMimeData* data = event->mimeData();
   if (!data || (!data->hasText() && LocalFiles(*data).isEmpty())) return event->ignore();
-  event->acceptProposedAction();
+  if (event->source() == this || (drag_data_ && data == drag_data_)) {
+    const bool copy = event->modifiers() & Qt::ControlModifier;
+    event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    event->accept();
+  } else {
+    event->acceptProposedAction();
+  }
   const QPoint point = event->position().toPoint();
   if (!data->hasText() || !LocalFiles(*data).isEmpty()) return ShowDropCaret({});
   ShowDropCaret(PositionAt(point));
@@ -918,9 +924,16 @@ void MeasurementEdit::dropEvent(QDropEvent* event) {
   }
   if (!data->hasText()) return event->ignore();
   const bool own = event->source() == this || (drag_data_ && data == drag_data_);
-  const bool move = own && event->proposedAction() == Qt::MoveAction;
-  if (own) dropped_here_ = true;
-  event->acceptProposedAction();
+  // Inside the list a drag moves the text, with Ctrl it copies it.
+  const bool move = own && !(event->modifiers() & Qt::ControlModifier) &&
+                    (event->possibleActions() & Qt::MoveAction);
+  if (own) {
+    dropped_here_ = true;
+    event->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+  } else {
+    event->acceptProposedAction();
+  }
   if (move && InSelection(PositionAt(event->position().toPoint()))) return;
   DropText(data->text(), PositionAt(event->position().toPoint()), move);
   setFocus(Qt::MouseFocusReason);
