@@ -7,14 +7,7 @@
 namespace {
 
 ListModel::Lines SplitLines(std::string_view text) {
-  ListModel::Lines lines;
-  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  std::size_t begin = 0;
-  for (std::size_t brk; (brk = text.find('\n', begin)) != std::string_view::npos; begin = brk + 1) {
-    lines.emplace_back(text.substr(begin, brk - begin));
-  }
-  lines.emplace_back(text.substr(begin));
-  return lines;
+  return messwerte::SplitLines(text, messwerte::LineBreaks::kLineFeed);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ struct TextPosition {
 // no line holds a break.
 class ListModel final : public messwerte::MeasurementList {
  public:
-  using Lines = std::vector<std::string_view, messwerte::HugePageAllocator<std::string_view>>;
+  using Lines = messwerte::LineViews;
 
   struct Selection {
     TextPosition anchor;

@@ -26,30 +26,28 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+std::string_view View(const QByteArray& bytes) {
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
 // Text from other programs may end its lines with CR LF, CR or Unicode's line and paragraph
 // separators; each of them is one line break here, so pasted values do not gain empty lines
-// between them. One pass over the UTF-8, as a pasted series can have a million lines.
+// between them. A pasted series can have a million lines: text without any of them stays as it
+// is.
 QByteArray AsLines(const QString& text) {
   QByteArray utf8 = text.toUtf8();
   const auto end = utf8.cend();
   if (std::find_if(utf8.cbegin(), end, [](char c) { return c == '\r' || c == '\xe2'; }) == end) {
     return utf8;
   }
-  QByteArray lines;
-  lines.reserve(utf8.size());
-  for (auto it = utf8.cbegin(); it != end; ++it) {
-    if (*it == '\r') {
-      lines += '\n';
-      if (it + 1 != end && it[1] == '\n') ++it;
-    } else if (*it == '\xe2' && end - it >= 3 && it[1] == '\x80' &&
-               (it[2] == '\xa8' || it[2] == '\xa9')) {  // U+2028, U+2029
-      lines += '\n';
-      it += 2;
-    } else {
-      lines += *it;
-    }
+  const auto lines = messwerte::SplitLines(View(utf8), messwerte::LineBreaks::kUnicode);
+  QByteArray joined;
+  joined.reserve(utf8.size());
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (k > 0) joined += '\n';
+    joined.append(lines[k].data(), static_cast<qsizetype>(lines[k].size()));
   }
-  return lines;
+  return joined;
 }
 
 // Columns count bytes of UTF-8 in the buffer and UTF-16 units in Qt's layouts.
@@ -59,10 +57,6 @@ int Utf16Column(std::string_view line, int column) {
 
 int ByteColumn(const QString& line, int utf16) {
   return static_cast<int>(line.left(utf16).toUtf8().size());
-}
-
-std::string_view View(const QByteArray& bytes) {
-  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 // Typed text that goes into the list: printable characters and formatting marks, no controls.
