@@ -13,25 +13,26 @@
 #include <string_view>
 #include <vector>
 
-#include "line_buffer.h"
-#include "measurement_list.h"
+#include "list_model.h"
 
+class QAccessibleEvent;
 class QDrag;
 class QMimeData;
 
-// The list of measurement values: a multi-line text field that keeps its text as lines, which
-// the evaluation reads and replaces in place. Only the lines in view are laid out and painted, so
-// a list of a million lines pastes, evaluates, resets and undoes without stalling the window.
-class MeasurementEdit : public QAbstractScrollArea, public messwerte::MeasurementList {
+// The list of measurement values: a multi-line text field over a model that keeps the text as
+// lines, which the evaluation reads and replaces in place. Only the lines in view are laid out
+// and painted, so a list of a million lines pastes, evaluates, resets and undoes without stalling
+// the window.
+class MeasurementEdit : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
   explicit MeasurementEdit(QWidget* parent = nullptr);
   ~MeasurementEdit() override;
 
-  std::string_view ReadLine(int k) override { return buffer_.ReadLine(k); }
-  void ReplaceLine(int k, std::string_view text) override;
-  std::uint64_t Revision() override { return buffer_.Revision(); }
+  // The lines, the selection and the undo history; the view follows every change of it.
+  ListModel& model() { return model_; }
+  const ListModel& model() const { return model_; }
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
@@ -39,12 +40,12 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   // Lines replaced while a group is open undo as one step and are shown when it closes.
   class EditGroup {
    public:
-    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.buffer_.EditCount()) {
-      edit_.buffer_.OpenStep();
+    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.model_.EditCount()) {
+      edit_.model_.OpenStep();
     }
     ~EditGroup() {
-      edit_.buffer_.CloseStep();
-      if (edit_.buffer_.EditCount() != edits_) edit_.TextChanged();
+      edit_.model_.CloseStep();
+      if (edit_.model_.EditCount() != edits_) edit_.TextChanged();
     }
     EditGroup(const EditGroup&) = delete;
     EditGroup& operator=(const EditGroup&) = delete;
@@ -58,8 +59,8 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   QString toPlainText() const;
   // Replaces the whole text; CR LF and CR become line breaks. Undo cannot bring back the old one.
   void setPlainText(const QString& text);
-  int LineCount() const { return buffer_.LineCount(); }
-  TextPosition CursorPosition() const { return buffer_.selection().cursor; }
+  int LineCount() const { return model_.LineCount(); }
+  TextPosition CursorPosition() const { return model_.selection().cursor; }
   QString SelectedText() const;
   void SetSelection(TextPosition anchor, TextPosition cursor);
   // Where line k stands in the view, scrolled as it is.
@@ -74,12 +75,9 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void paste();
   void selectAll();
 
-  // UTF-16 offsets over the whole text, one '\n' between lines, as screen readers and input
-  // methods count.
-  std::int64_t Utf16Length() const;
-  std::int64_t Utf16Offset(TextPosition position) const;
-  // The position at an offset, clamped into the text.
-  TextPosition PositionAtUtf16(std::int64_t offset) const;
+  // Hands an event on to screen readers; QAccessible::updateAccessibility unless replaced, and
+  // then events are made even where no screen reader listens.
+  std::function<void(QAccessibleEvent& event)> Announce;
 
   // Runs a drag that the list started and gives the action the drop took; QDrag::exec unless
   // replaced.
@@ -149,8 +147,8 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   TextPosition Moved(TextPosition from, Move move) const;
   bool HandleMove(QKeyEvent* event);
   bool HandleEdit(QKeyEvent* event);
-  void Edit(std::string_view utf8, LineBuffer::Merge merge = LineBuffer::Merge::kNone);
-  void Erase(Move move, LineBuffer::Merge merge);
+  void Edit(std::string_view utf8, ListModel::Merge merge = ListModel::Merge::kNone);
+  void Erase(Move move, ListModel::Merge merge);
   void MoveCursor(TextPosition cursor, bool keep_anchor);
   // Puts `text` in place of the text between two positions as one undo step.
   void ReplaceRange(TextPosition from, TextPosition to, const QString& text);
@@ -176,13 +174,14 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void DropText(const QString& text, TextPosition at, bool move);
   void ShowDropCaret(std::optional<TextPosition> at);
 
-  // The UTF-16 offset where line k starts.
-  std::int64_t LineStart(int k) const;
-
   // Screen reader
-  void AnnounceCaret(const LineBuffer::Selection& before);
+  bool Announcing() const;
+  void Send(QAccessibleEvent& event);
+  void AnnounceCaret(const ListModel::Selection& before);
+  // Text inserted, removed or replaced, from the model's report of a change.
+  void AnnounceChange(const LinesChanged& change);
 
-  LineBuffer buffer_;
+  ListModel model_;
   int desired_x_ = -1;  // where up and down aim, kept over short lines
   bool caret_shown_ = true;
   bool selecting_ = false;  // the left button is down and drags the selection
@@ -193,9 +192,9 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   int preedit_cursor_ = 0;                           // into the preedit
   bool preedit_cursor_shown_ = true;
 
-  LineBuffer::Selection shown_;  // caret and selection as last announced
-  QBasicTimer primary_;          // publishes the selection as the primary one
-  QBasicTimer triple_click_;     // runs out when a third click no longer selects the line
+  ListModel::Selection shown_;  // caret and selection as last announced
+  QBasicTimer primary_;         // publishes the selection as the primary one
+  QBasicTimer triple_click_;    // runs out when a third click no longer selects the line
   QPoint triple_click_point_;
   QBasicTimer autoscroll_;
   QPoint autoscroll_point_;    // the pointer while a selection is dragged beyond the view
@@ -204,7 +203,4 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   const QMimeData* drag_data_ = nullptr;  // the list's own drag while it runs
   bool dropped_here_ = false;
   std::optional<TextPosition> drop_caret_;
-
-  mutable std::vector<std::int64_t> line_starts_;  // of the text as it was after that many edits
-  mutable std::uint64_t line_starts_edits_ = 0;
 };

@@ -74,14 +74,14 @@ int MeasurementEditAccessible::Clamped(int offset) const {
 void MeasurementEditAccessible::selection(int selectionIndex, int* startOffset,
                                           int* endOffset) const {
   *startOffset = *endOffset = 0;
-  const LineBuffer::Selection& selection = edit().buffer_.selection();
+  const ListModel::Selection& selection = edit().model().selection();
   if (selectionIndex != 0 || selection.Empty()) return;
-  *startOffset = static_cast<int>(edit().Utf16Offset(selection.Start()));
-  *endOffset = static_cast<int>(edit().Utf16Offset(selection.End()));
+  *startOffset = static_cast<int>(edit().model().Utf16Offset(selection.Start()));
+  *endOffset = static_cast<int>(edit().model().Utf16Offset(selection.End()));
 }
 
 int MeasurementEditAccessible::selectionCount() const {
-  return edit().buffer_.selection().Empty() ? 0 : 1;
+  return edit().model().selection().Empty() ? 0 : 1;
 }
 
 // The list has one selection; adding one replaces it.
@@ -97,29 +97,29 @@ void MeasurementEditAccessible::removeSelection(int selectionIndex) {
 
 void MeasurementEditAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
   if (selectionIndex != 0) return;
-  edit().SetSelection(edit().PositionAtUtf16(Clamped(startOffset)),
-                      edit().PositionAtUtf16(Clamped(endOffset)));
+  edit().SetSelection(edit().model().PositionAtUtf16(Clamped(startOffset)),
+                      edit().model().PositionAtUtf16(Clamped(endOffset)));
 }
 
 int MeasurementEditAccessible::cursorPosition() const {
-  return static_cast<int>(edit().Utf16Offset(edit().CursorPosition()));
+  return static_cast<int>(edit().model().Utf16Offset(edit().CursorPosition()));
 }
 
 void MeasurementEditAccessible::setCursorPosition(int position) {
-  const TextPosition at = edit().PositionAtUtf16(Clamped(position));
+  const TextPosition at = edit().model().PositionAtUtf16(Clamped(position));
   edit().SetSelection(at, at);
 }
 
 QString MeasurementEditAccessible::text(int startOffset, int endOffset) const {
-  const TextPosition from = edit().PositionAtUtf16(Clamped(startOffset));
-  const TextPosition to = edit().PositionAtUtf16(Clamped(endOffset));
-  return QString::fromStdString(edit().buffer_.Text(from, to));
+  const TextPosition from = edit().model().PositionAtUtf16(Clamped(startOffset));
+  const TextPosition to = edit().model().PositionAtUtf16(Clamped(endOffset));
+  return QString::fromStdString(edit().model().Text(from, to));
 }
 
 MeasurementEditAccessible::Piece MeasurementEditAccessible::LinePiece(int k) const {
   QString text = edit().LineText(k);
   if (k + 1 < edit().LineCount()) text += u'\n';
-  return {static_cast<int>(edit().Utf16Offset({k, 0})), text};
+  return {static_cast<int>(edit().model().Utf16Offset({k, 0})), text};
 }
 
 // Characters, words and sentences never reach across a line break, so each is found in the line
@@ -128,7 +128,7 @@ MeasurementEditAccessible::Piece MeasurementEditAccessible::Unit(int offset,
                                                                  QAccessible::TextBoundaryType type,
                                                                  Side side) const {
   offset = Clamped(offset);
-  const int k = edit().PositionAtUtf16(offset).line;
+  const int k = edit().model().PositionAtUtf16(offset).line;
   const int last = edit().LineCount() - 1;
   if (type == QAccessible::NoBoundary) {
     if (side != Side::kAt) return {};
@@ -200,23 +200,23 @@ QString MeasurementEditAccessible::textAtOffset(int offset,
 }
 
 int MeasurementEditAccessible::characterCount() const {
-  return static_cast<int>(edit().Utf16Length());
+  return static_cast<int>(edit().model().Utf16Length());
 }
 
 QRect MeasurementEditAccessible::characterRect(int offset) const {
-  const QRect rect = edit().CharacterRect(edit().PositionAtUtf16(Clamped(offset)));
+  const QRect rect = edit().CharacterRect(edit().model().PositionAtUtf16(Clamped(offset)));
   return {edit().viewport()->mapToGlobal(rect.topLeft()), rect.size()};
 }
 
 int MeasurementEditAccessible::offsetAtPoint(const QPoint& point) const {
   const QPoint local = edit().viewport()->mapFromGlobal(point);
   if (!edit().viewport()->rect().contains(local)) return -1;
-  return static_cast<int>(edit().Utf16Offset(edit().PositionAt(local)));
+  return static_cast<int>(edit().model().Utf16Offset(edit().PositionAt(local)));
 }
 
 void MeasurementEditAccessible::scrollToSubstring(int startIndex, int endIndex) {
-  edit().EnsureVisible(edit().PositionAtUtf16(Clamped(endIndex)));
-  edit().EnsureVisible(edit().PositionAtUtf16(Clamped(startIndex)));
+  edit().EnsureVisible(edit().model().PositionAtUtf16(Clamped(endIndex)));
+  edit().EnsureVisible(edit().model().PositionAtUtf16(Clamped(startIndex)));
   edit().viewport()->update();
 }
 
@@ -236,24 +236,87 @@ void MeasurementEditAccessible::insertText(int offset, const QString& text) {
 }
 
 void MeasurementEditAccessible::replaceText(int startOffset, int endOffset, const QString& text) {
-  edit().ReplaceRange(edit().PositionAtUtf16(Clamped(startOffset)),
-                      edit().PositionAtUtf16(Clamped(endOffset)), text);
+  edit().ReplaceRange(edit().model().PositionAtUtf16(Clamped(startOffset)),
+                      edit().model().PositionAtUtf16(Clamped(endOffset)), text);
+}
+
+bool MeasurementEdit::Announcing() const { return Announce || QAccessible::isActive(); }
+
+void MeasurementEdit::Send(QAccessibleEvent& event) {
+  if (Announce) return Announce(event);
+  QAccessible::updateAccessibility(&event);
 }
 
 // The selection goes first, as it moves the caret along.
-void MeasurementEdit::AnnounceCaret(const LineBuffer::Selection& before) {
-  if (!QAccessible::isActive()) return;
-  const LineBuffer::Selection& now = buffer_.selection();
+void MeasurementEdit::AnnounceCaret(const ListModel::Selection& before) {
+  if (!Announcing()) return;
+  const ListModel::Selection& now = model_.selection();
   const bool selection_changed = !(now.Empty() && before.Empty()) &&
                                  (now.Start() != before.Start() || now.End() != before.End());
   if (selection_changed) {
-    QAccessibleTextSelectionEvent event(this, static_cast<int>(Utf16Offset(now.Start())),
-                                        static_cast<int>(Utf16Offset(now.End())));
-    event.setCursorPosition(static_cast<int>(Utf16Offset(now.cursor)));
-    QAccessible::updateAccessibility(&event);
+    QAccessibleTextSelectionEvent event(this, static_cast<int>(model_.Utf16Offset(now.Start())),
+                                        static_cast<int>(model_.Utf16Offset(now.End())));
+    event.setCursorPosition(static_cast<int>(model_.Utf16Offset(now.cursor)));
+    Send(event);
   }
   if (now.cursor != before.cursor) {
-    QAccessibleTextCursorEvent event(this, static_cast<int>(Utf16Offset(now.cursor)));
-    QAccessible::updateAccessibility(&event);
+    QAccessibleTextCursorEvent event(this, static_cast<int>(model_.Utf16Offset(now.cursor)));
+    Send(event);
+  }
+}
+
+// The texts are made only while someone listens, so that a reset of a million lines stays quick
+// without a screen reader.
+void MeasurementEdit::AnnounceChange(const LinesChanged& change) {
+  if (!Announcing()) return;
+  std::string removed;
+  for (std::size_t k = 0; k < change.removed.size(); ++k) {
+    if (k > 0) removed += '\n';
+    removed += change.removed[k];
+  }
+  std::string inserted;
+  for (int k = change.first; k < change.first + change.inserted; ++k) {
+    if (k > change.first) inserted += '\n';
+    inserted += model_.Line(k);
+  }
+  std::int64_t at = model_.Utf16Offset({change.first, 0});
+  const bool followed = change.first + change.inserted < model_.LineCount();
+  // Whole lines that came or went take a line break with them: the one after them where a line
+  // follows, else the one before.
+  if (change.removed.empty() || change.inserted == 0) {
+    std::string& whole = change.removed.empty() ? inserted : removed;
+    if (followed) {
+      whole += '\n';
+    } else {
+      whole.insert(0, 1, '\n');
+      at = change.inserted == 0 ? model_.Utf16Length() : at - 1;
+    }
+  }
+  QString old_text = QString::fromStdString(removed);
+  QString new_text = QString::fromStdString(inserted);
+  // Only what differs is told: a typed character is one inserted character, not a new line.
+  qsizetype same_start = 0;
+  const qsizetype shorter = std::min(old_text.size(), new_text.size());
+  while (same_start < shorter && old_text[same_start] == new_text[same_start]) ++same_start;
+  if (same_start > 0 && old_text[same_start - 1].isHighSurrogate()) --same_start;
+  qsizetype same_end = 0;
+  while (same_end < shorter - same_start &&
+         old_text[old_text.size() - 1 - same_end] == new_text[new_text.size() - 1 - same_end]) {
+    ++same_end;
+  }
+  if (same_end > 0 && old_text[old_text.size() - same_end].isLowSurrogate()) --same_end;
+  old_text = old_text.mid(same_start, old_text.size() - same_start - same_end);
+  new_text = new_text.mid(same_start, new_text.size() - same_start - same_end);
+  const int position = static_cast<int>(at + same_start);
+  if (old_text.isEmpty() && new_text.isEmpty()) return;
+  if (old_text.isEmpty()) {
+    QAccessibleTextInsertEvent event(this, position, new_text);
+    Send(event);
+  } else if (new_text.isEmpty()) {
+    QAccessibleTextRemoveEvent event(this, position, old_text);
+    Send(event);
+  } else {
+    QAccessibleTextUpdateEvent event(this, position, old_text, new_text);
+    Send(event);
   }
 }

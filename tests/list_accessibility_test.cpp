@@ -101,6 +101,7 @@ class ListAccessibilityTest : public QObject {
   void caretAndSelectionAreSetThroughTheInterface();
   void rejectedLineIsSelectedAndAnnounced();
   void insertThroughTheInterfaceUndoesWithCtrlZ();
+  void everyChangeIsTold();
   void characterRectsAndPointsAgree();
   void millionLinesAnswerQuickly();
 
@@ -116,8 +117,6 @@ class ListAccessibilityTest : public QObject {
 
 void ListAccessibilityTest::initTestCase() {
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  QAccessible::installUpdateHandler(&Listen);
-  QAccessible::setActive(true);
 }
 
 void ListAccessibilityTest::init() {
@@ -126,6 +125,8 @@ void ListAccessibilityTest::init() {
   speaker = memo();
   heard_.clear();
   heard = &heard_;
+  // Without a screen reader on the bus Qt drops every event; the list hands them here instead.
+  memo()->Announce = [](QAccessibleEvent& event) { Listen(&event); };
 }
 
 void ListAccessibilityTest::cleanup() {
@@ -280,6 +281,51 @@ void ListAccessibilityTest::insertThroughTheInterfaceUndoesWithCtrlZ() {
   QCOMPARE(memo()->toPlainText(), QStringLiteral("10\n20"));
 }
 
+// Typing, undo, redo, paste, the reset and a whole new text, each as the text that changed.
+void ListAccessibilityTest::everyChangeIsTold() {
+  const auto changes = [this] {
+    std::vector<Heard> some;
+    for (const Heard& h : heard_) {
+      if (h.type == QAccessible::TextInserted || h.type == QAccessible::TextRemoved ||
+          h.type == QAccessible::TextUpdated) {
+        some.push_back(h);
+      }
+    }
+    heard_.clear();
+    return some;
+  };
+  const auto inserted = [](int at, const QString& text) {
+    return std::vector<Heard>{{QAccessible::TextInserted, at, -1, {}, text}};
+  };
+  memo()->setPlainText("10\n20");
+  QCOMPARE(changes(), inserted(0, "10\n20"));
+  memo()->setFocus();
+  QTest::keyClick(memo(), Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClicks(memo(), "5");
+  QCOMPARE(changes(), inserted(5, "5"));
+  QTest::keyClick(memo(), Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(changes(), (std::vector<Heard>{{QAccessible::TextRemoved, 5, -1, "5", {}}}));
+  memo()->redo();
+  QCOMPARE(changes(), inserted(5, "5"));
+  memo()->InsertText(QString::fromUtf8("\n😀7"));
+  QCOMPARE(changes(), inserted(6, QString::fromUtf8("\n😀7")));
+  QTest::keyClick(memo(), Qt::Key_Backspace);
+  QCOMPARE(changes(), (std::vector<Heard>{{QAccessible::TextRemoved, 9, -1, "7", {}}}));
+  QTest::keyClick(memo(), Qt::Key_Return);
+  QCOMPARE(changes(), inserted(9, "\n"));
+  QTest::mouseClick(FindControl<QPushButton>(*window_, "btnMemoReset"), Qt::LeftButton);
+  const QString after = memo()->toPlainText();
+  const std::vector<Heard> reset = changes();
+  QCOMPARE(reset.size(), std::size_t{1});
+  QCOMPARE(Text()->text(0, Text()->characterCount()), after);
+  memo()->undo();
+  QCOMPARE(Text()->text(0, Text()->characterCount()), QString::fromUtf8("10\n205\n😀\n"));
+  const std::vector<Heard> undone = changes();
+  QCOMPARE(undone.size(), std::size_t{1});
+  QCOMPARE(undone.front().removed, reset.front().inserted);
+  QCOMPARE(undone.front().inserted, reset.front().removed);
+}
+
 void ListAccessibilityTest::characterRectsAndPointsAgree() {
   memo()->setPlainText("10\n20\n30");
   for (int offset : {0, 1, 4, 7}) {
@@ -291,33 +337,55 @@ void ListAccessibilityTest::characterRectsAndPointsAgree() {
   QVERIFY(Text()->characterRect(3).y() > Text()->characterRect(0).y());
 }
 
-// The last line read by offset and the caret moved to the end, on a million lines; the
-// figures are printed for the benchmark notes.
+// The last line read by offset and the caret moved to the end, on a million lines: first right
+// after the whole text was set, then after an edit of the last line, as a screen reader follows
+// typing. The figures are printed for the benchmark notes.
 void ListAccessibilityTest::millionLinesAnswerQuickly() {
   std::string lines;
   for (int i = 0; i < 1'000'000; ++i) (lines += std::to_string(100 + i % 997)) += ",25\n";
   lines += "999,5";
   memo()->setPlainText(QString::fromStdString(lines));
   QAccessibleTextInterface* text = Text();
-  QElapsedTimer timer;
-  timer.start();
-  const int count = text->characterCount();
-  int start = -1;
-  int end = -1;
-  const QString last = text->textAtOffset(count - 1, QAccessible::LineBoundary, &start, &end);
-  const qint64 read_ns = timer.nsecsElapsed();
-  QCOMPARE(last, QStringLiteral("999,5"));
-  QCOMPARE(end, count);
-
-  timer.restart();
-  text->setCursorPosition(count);
-  const qint64 move_ns = timer.nsecsElapsed();
+  const auto read_last = [&](const QString& expected) {
+    QElapsedTimer timer;
+    timer.start();
+    const int count = text->characterCount();
+    int start = -1;
+    int end = -1;
+    const QString last = text->textAtOffset(count - 1, QAccessible::LineBoundary, &start, &end);
+    const qint64 ns = timer.nsecsElapsed();
+    if (last != expected || end != count) qWarning("read %s", qPrintable(last));
+    return last == expected && end == count ? ns : -1;
+  };
+  const auto caret_to_end = [&] {
+    QElapsedTimer timer;
+    timer.start();
+    text->setCursorPosition(text->characterCount());
+    const qint64 ns = timer.nsecsElapsed();
+    return memo()->CursorPosition() == memo()->model().End() ? ns : -1;
+  };
+  const qint64 first_read = read_last("999,5");
+  const qint64 first_move = caret_to_end();
+  QVERIFY(first_read >= 0 && first_move >= 0);
   QCOMPARE(memo()->CursorPosition(), (TextPosition{1'000'000, 5}));
-  QCOMPARE(text->cursorPosition(), count);
-  qInfo("million lines: last line read in %.2f ms, caret to the end in %.2f ms", read_ns / 1e6,
-        move_ns / 1e6);
-  QVERIFY2(read_ns < 100'000'000, "reading the last line took more than 100 ms");
-  QVERIFY2(move_ns < 100'000'000, "moving the caret to the end took more than 100 ms");
+
+  memo()->setFocus();
+  QTest::keyClicks(memo(), "1");
+  text->setCursorPosition(0);
+  const qint64 read = read_last("999,51");
+  const qint64 move = caret_to_end();
+  QVERIFY(read >= 0 && move >= 0);
+  qInfo(
+      "million lines, after the text was set: last line read in %.2f ms, caret to the end in "
+      "%.2f ms",
+      first_read / 1e6, first_move / 1e6);
+  qInfo(
+      "million lines, after typing on the last line: last line read in %.3f ms, caret to the "
+      "end in %.3f ms",
+      read / 1e6, move / 1e6);
+  QVERIFY2(read < 10'000'000, "reading the last line took 10 ms or more");
+  QVERIFY2(move < 10'000'000, "moving the caret to the end took 10 ms or more");
+  QVERIFY2(first_read < 2'000'000'000, "the first read took two seconds or more");
 }
 
 QTEST_MAIN(ListAccessibilityTest)
