@@ -271,7 +271,10 @@ TextPosition MeasurementEdit::StepUtf16(TextPosition from, std::int64_t utf16) c
     const auto column = static_cast<std::int64_t>(Utf16Column(model_.Line(at.line), at.column));
     const std::int64_t target = column + utf16;
     if (target >= 0 && target <= line.size()) {
-      return {at.line, ByteColumn(line, static_cast<int>(target))};
+      // Never between the two halves of a surrogate pair.
+      const int column16 = static_cast<int>(target) -
+                           (target > 0 && target < line.size() && line[target].isLowSurrogate());
+      return {at.line, ByteColumn(line, column16)};
     }
     if (target < 0) {
       if (at.line == 0) return {};
@@ -851,8 +854,10 @@ void MeasurementEdit::StartDrag() {
   drag_data_ = data;
   dropped_here_ = false;
   const std::uint64_t edits = model_.EditCount();
+  const QPointer<MeasurementEdit> alive(this);
   const Qt::DropAction action =
       RunDrag ? RunDrag(*drag) : drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+  if (!alive) return;  // the window closed while the drag ran
   drag_data_ = nullptr;
   if (drag) drag->deleteLater();
   if (action == Qt::MoveAction && !dropped_here_ && model_.EditCount() == edits) {

@@ -142,6 +142,9 @@ void ListInputTest::commitReplacesTheGivenRange_data() {
   QTest::newRow("counted in UTF-16 units")
       << QString::fromUtf8("a😀b") << TextPosition{0, 6} << -3 << 2 << "x"
       << "axb" << TextPosition{0, 2};
+  QTest::newRow("never half a surrogate pair")
+      << QString::fromUtf8("a😀b") << TextPosition{0, 6} << -2 << 1 << "x"
+      << QString::fromUtf8("ax😀b") << TextPosition{0, 2};
   QTest::newRow("range past the end is clamped") << "12" << TextPosition{0, 1} << 0 << 50 << "9"
                                                  << "19" << TextPosition{0, 2};
 }
