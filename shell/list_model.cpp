@@ -1,8 +1,13 @@
 #include "list_model.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <utility>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -10,7 +15,53 @@ ListModel::Lines SplitLines(std::string_view text) {
   return messwerte::SplitLines(text, messwerte::LineBreaks::kLineFeed);
 }
 
+// What a kept text costs beyond its characters: its record and the allocator's share.
+constexpr std::size_t kKeptOverhead = 96;
+// Texts kept beyond twice what was viewed at the last sorting out, and at least this much more,
+// start the next one.
+constexpr std::size_t kSlack = std::size_t{1} << 20;
+// Changes of fewer lines keep a view for each.
+constexpr std::size_t kShortestRun = 64;
+
+// A text this long is kept once however often it comes: pasting the same series again costs
+// nothing more.
+constexpr std::size_t kShareFrom = std::size_t{64} << 10;
+
+std::uintptr_t Address(const char* at) { return reinterpret_cast<std::uintptr_t>(at); }
+
+// Freed blocks in the middle of the heap go back to the system only when asked.
+void GiveBack([[maybe_unused]] std::size_t freed) {
+#if defined(__GLIBC__)
+  if (freed >= kSlack) malloc_trim(0);
+#endif
+}
+
 }  // namespace
+
+std::string_view ListModel::Keep(std::string text) {
+  if (text.empty()) return {};
+  if (text.size() >= kShareFrom) {
+    const auto [from, to] = long_texts_.equal_range(text.size());
+    for (auto it = from; it != to; ++it) {
+      if (std::equal(text.begin(), text.end(), it->second)) return {it->second, text.size()};
+    }
+  }
+  auto owned = std::make_unique<std::string>(std::move(text));
+  const std::string_view view = *owned;
+  kept_bytes_ += view.size() + kKeptOverhead;
+  texts_.emplace(view.data(), Kept{std::move(owned)});
+  if (view.size() >= kShareFrom) long_texts_.emplace(view.size(), view.data());
+  return view;
+}
+
+ListModel::Kept* ListModel::Owner(const char* at) const {
+  auto it = texts_.upper_bound(at);
+  if (it == texts_.begin()) return nullptr;
+  --it;
+  const std::string& text = *it->second.text;
+  if (Address(at) >= Address(text.data()) + text.size()) return nullptr;
+  return const_cast<Kept*>(&it->second);
+}
 
 void ListModel::ReplaceLineInStep(int k, std::string_view text) {
   if (k < 0 || k >= LineCount()) return;
@@ -29,7 +80,7 @@ void ListModel::ReplaceLineInStep(int k, std::string_view text) {
   if (!run_ || run_->first + run_->count != k) {
     // Room for a run to the end of the list: memory not yet touched costs nothing, and growing
     // the run step by step would copy it again and again.
-    run_ = &open_.changes.emplace_back(Change{k, 0, {}});
+    run_ = &open_.changes.emplace_back(Change{k, 0, {}, {}, 0});
     run_->lines.reserve(lines_.size() - static_cast<std::size_t>(k));
   }
   run_->lines.push_back(line);
@@ -48,13 +99,22 @@ void ListModel::SetText(std::string_view text) {
   run_ = nullptr;
   undo_.clear();
   redo_.clear();
-  std::deque<std::string> old_texts = std::exchange(texts_, {});
-  Change change{0, 0, std::exchange(lines_, SplitLines(Keep(std::move(whole))))};
-  change.count = LineCount();
-  selection_ = {};
-  Moved(0);
-  Touch();
-  Tell(change);
+  history_bytes_ = 0;
+  const std::size_t freed = kept_bytes_;
+  {
+    const std::map<const char*, Kept> old_texts = std::exchange(texts_, {});
+    long_texts_.clear();
+    kept_bytes_ = 0;
+    Change change{0, 0, std::exchange(lines_, SplitLines(Keep(std::move(whole)))), {}, 0};
+    change.count = LineCount();
+    viewed_bytes_ = kept_bytes_;
+    dropped_ = false;
+    selection_ = {};
+    Moved(0);
+    Touch();
+    Tell(change);
+  }
+  GiveBack(freed);
 }
 
 std::string ListModel::Text(TextPosition from, TextPosition to) const {
@@ -104,41 +164,189 @@ void ListModel::CloseStep() {
   if (--open_steps_ > 0) return;
   run_ = nullptr;
   selection_ = {Clamp(selection_.anchor), Clamp(selection_.cursor)};
-  if (open_.changes.empty()) return;
-  for (const Change& change : open_.changes) Tell(change);
-  open_.after = selection_;
-  undo_.push_back(std::move(open_));
-  redo_.clear();
+  if (!open_.changes.empty()) {
+    for (const Change& change : open_.changes) Tell(change);
+    open_.after = selection_;
+    if (!redo_.empty()) {
+      for (const Step& step : redo_) {
+        history_bytes_ -= step.bytes;
+        released_ += step.bytes;
+      }
+      redo_.clear();
+      dropped_ = true;
+    }
+    Record(std::exchange(open_, Step{}));
+  }
+  Tidy();
+}
+
+void ListModel::Record(Step step) {
+  for (Change& change : step.changes) Compact(change);
+  step.bytes = Bytes(step);
+  history_bytes_ += step.bytes;
+  undo_.push_back(std::move(step));
+  FitHistory();
+}
+
+void ListModel::SetHistoryBudget(std::size_t bytes) {
+  history_budget_ = bytes;
+  FitHistory();
+  Tidy();
+}
+
+void ListModel::FitHistory() {
+  while (history_bytes_ > history_budget_ && undo_.size() > 1) {
+    history_bytes_ -= undo_.front().bytes;
+    released_ += undo_.front().bytes;
+    undo_.pop_front();
+    dropped_ = true;
+  }
+}
+
+std::size_t ListModel::Bytes(const Step& step) {
+  std::size_t bytes = sizeof(Step);
+  for (const Change& change : step.changes) {
+    bytes += sizeof(Change) + change.run.size() + change.lines.size() * sizeof(std::string_view);
+    for (const std::string_view line : change.lines) bytes += line.size();
+  }
+  return bytes;
+}
+
+void ListModel::Tidy() {
+  if (open_steps_ > 0) return;
+  if (dropped_ || kept_bytes_ > 2 * viewed_bytes_ + kSlack) Collect();
+  if (released_ >= kSlack) GiveBack(std::exchange(released_, 0));
+}
+
+// Marks every text that a line or a step views and frees the others.
+void ListModel::Collect() {
+  // Neighbouring lines mostly view the same text: it is looked up once for them.
+  std::uintptr_t low = 0, high = 0;
+  const auto mark = [&](std::string_view view) {
+    if (view.empty() || (Address(view.data()) >= low && Address(view.data()) < high)) return;
+    Kept* owner = Owner(view.data());
+    if (!owner) return;
+    owner->viewed = true;
+    low = Address(owner->text->data());
+    high = low + owner->text->size();
+  };
+  const auto mark_step = [&](const Step& step) {
+    for (const Change& change : step.changes) {
+      mark(change.run);
+      for (const std::string_view line : change.lines) mark(line);
+    }
+  };
+  for (const std::string_view line : lines_) mark(line);
+  for (const Step& step : undo_) mark_step(step);
+  for (const Step& step : redo_) mark_step(step);
+  mark_step(open_);
+  std::size_t freed = 0;
+  for (auto it = texts_.begin(); it != texts_.end();) {
+    if (it->second.viewed) {
+      it->second.viewed = false;
+      ++it;
+    } else {
+      const std::size_t size = it->second.text->size();
+      if (size >= kShareFrom) {
+        const auto [from, to] = long_texts_.equal_range(size);
+        long_texts_.erase(
+            std::find_if(from, to, [&](const auto& entry) { return entry.second == it->first; }));
+      }
+      freed += size + kKeptOverhead;
+      it = texts_.erase(it);
+    }
+  }
+  kept_bytes_ -= freed;
+  viewed_bytes_ = kept_bytes_;
+  dropped_ = false;
+  released_ += freed;
+}
+
+void ListModel::Expand(Change& change) {
+  if (change.run.empty()) return;
+  const Lines run = SplitLines(change.run);
+  change.lines.insert(change.lines.begin() + static_cast<std::ptrdiff_t>(change.run_at),
+                      run.begin(), run.end());
+  change.run = {};
+}
+
+// Keeps the longest stretch of lines that follow each other in one kept text, with one break
+// between them, as that text.
+void ListModel::Compact(Change& change) {
+  const Lines& lines = change.lines;
+  if (!change.run.empty() || lines.size() < kShortestRun) return;
+  std::size_t best_from = 0, best_to = 0, from = 0;
+  for (std::size_t k = 1; k <= lines.size(); ++k) {
+    if (k == lines.size() || lines[k - 1].data() == nullptr ||
+        Address(lines[k].data()) != Address(lines[k - 1].data()) + lines[k - 1].size() + 1) {
+      if (k - from > best_to - best_from) {
+        best_from = from;
+        best_to = k;
+      }
+      from = k;
+    }
+  }
+  if (best_to - best_from < kShortestRun) return;
+  const char* begin = lines[best_from].data();
+  const std::string_view last = lines[best_to - 1];
+  const Kept* owner = Owner(begin);
+  if (!owner ||
+      Address(last.data()) + last.size() > Address(owner->text->data()) + owner->text->size()) {
+    return;
+  }
+  for (std::size_t k = best_from; k + 1 < best_to; ++k) {
+    if (lines[k].data()[lines[k].size()] != '\n') return;
+  }
+  Lines rest;
+  rest.reserve(lines.size() - (best_to - best_from));
+  rest.insert(rest.end(), lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(best_from));
+  rest.insert(rest.end(), lines.begin() + static_cast<std::ptrdiff_t>(best_to), lines.end());
+  released_ += (lines.capacity() - rest.size()) * sizeof lines[0];
+  change.run = {begin, static_cast<std::size_t>(last.data() + last.size() - begin)};
+  change.run_at = best_from;
+  change.lines = std::move(rest);
 }
 
 void ListModel::Undo() {
   if (undo_.empty() || open_steps_ > 0) return;
   Step step = std::move(undo_.back());
   undo_.pop_back();
+  history_bytes_ -= step.bytes;
   for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) {
     Swap(*it);
     Tell(*it);
+    Compact(*it);
   }
   selection_ = step.before;
   step.merge = Merge::kNone;
+  step.bytes = Bytes(step);
+  history_bytes_ += step.bytes;
   redo_.push_back(std::move(step));
   Touch();
+  Tidy();
 }
 
 void ListModel::Redo() {
   if (redo_.empty() || open_steps_ > 0) return;
   Step step = std::move(redo_.back());
   redo_.pop_back();
+  history_bytes_ -= step.bytes;
   for (Change& change : step.changes) {
     Swap(change);
     Tell(change);
+    Compact(change);
   }
   selection_ = step.after;
+  step.bytes = Bytes(step);
+  history_bytes_ += step.bytes;
   undo_.push_back(std::move(step));
   Touch();
+  FitHistory();
+  Tidy();
 }
 
 void ListModel::Swap(Change& change) {
+  Expand(change);
   Moved(change.first);
   const auto first = lines_.begin() + change.first;
   const int count = static_cast<int>(change.lines.size());
@@ -151,6 +359,11 @@ void ListModel::Swap(Change& change) {
   lines_.insert(at, change.lines.begin(), change.lines.end());
   change.lines = std::move(taken);
   change.count = count;
+  // Room left by many removed lines goes back.
+  if (lines_.capacity() > 4 * lines_.size() && lines_.capacity() * sizeof lines_[0] > kSlack) {
+    released_ += (lines_.capacity() - lines_.size()) * sizeof lines_[0];
+    lines_.shrink_to_fit();
+  }
 }
 
 void ListModel::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge) {
@@ -172,13 +385,14 @@ void ListModel::Replace(TextPosition from, TextPosition to, std::string_view tex
   const bool merged = open_steps_ == 0 && MergesWithLast(from, to, text, merge);
   if (!merged) OpenStep();  // keeps the selection from before the change
 
-  Change change{from.line, to.line - from.line + 1, std::move(fresh)};
+  Change change{from.line, to.line - from.line + 1, std::move(fresh), {}, 0};
   Swap(change);
   Touch();
   selection_ = {after, after};
   if (merged) {
     undo_.back().after = selection_;
     Tell(change);
+    Tidy();
     return;
   }
   open_.changes.push_back(std::move(change));

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,6 +28,10 @@ struct TextPosition {
 // as long as a line or an undo step views them: the evaluation reads them in place, a change of
 // a line replaces its view, and undo puts the old views back. There is always at least one line;
 // no line holds a break.
+//
+// Memory stays bounded: texts that nothing views any more are freed now and then, in a pass
+// whose cost the texts kept since the last one pay for, and the undo history keeps its newest
+// steps within a budget and forgets the oldest.
 class ListModel final : public messwerte::MeasurementList {
  public:
   using Lines = messwerte::LineViews;
@@ -111,6 +117,16 @@ class ListModel final : public messwerte::MeasurementList {
   // its start.
   TextPosition PositionAtUtf16(std::int64_t offset) const;
 
+  // The undo history beyond the current text keeps at most about this many bytes; the newest
+  // step is kept whatever its size.
+  static constexpr std::size_t kHistoryBudget = std::size_t{256} << 20;
+  void SetHistoryBudget(std::size_t bytes);
+  // Bytes of the kept texts, of the lines' views and of the undo history, as the model counts
+  // them.
+  std::size_t KeptBytes() const { return kept_bytes_; }
+  std::size_t HistoryBytes() const { return history_bytes_; }
+  std::size_t UndoSteps() const { return undo_.size(); }
+
   // Called after each change of the lines; changes inside an open step when it closes.
   void SetListener(std::function<void(const LinesChanged&)> listener) {
     listener_ = std::move(listener);
@@ -118,21 +134,30 @@ class ListModel final : public messwerte::MeasurementList {
 
  private:
   // Puts `lines` in place of `count` lines from `first`; reversing it means doing it again with
-  // what it took out, so one record serves undo and redo.
+  // what it took out, so one record serves undo and redo. A long stretch of the lines that
+  // stand one after the other in one kept text, as a paste leaves them, is kept as that text
+  // (`run`, split again when needed) instead of a view for each line.
   struct Change {
     int first;
     int count;
     Lines lines;
+    std::string_view run;
+    std::size_t run_at = 0;  // where in `lines` the lines of `run` belong
   };
   struct Step {
     std::vector<Change> changes;
     Selection before;
     Selection after;
     Merge merge = Merge::kNone;
+    std::size_t bytes = 0;  // what the step keeps, as counted in history_bytes_
+  };
+  struct Kept {
+    std::unique_ptr<std::string> text;
+    bool viewed = false;  // while texts are sorted out
   };
 
-  // Keeps `text` for as long as the buffer holds this text; the view stays valid that long.
-  std::string_view Keep(std::string text) { return texts_.emplace_back(std::move(text)); }
+  // Keeps `text` until no line and no step views it any more.
+  std::string_view Keep(std::string text);
   void Touch() {
     changed_ = true;
     ++edits_;
@@ -146,18 +171,34 @@ class ListModel final : public messwerte::MeasurementList {
   // The UTF-16 offset of line k's start, extending the known starts as far as k.
   std::int64_t Start(int k) const;
   void Tell(const Change& change) const;
+  static void Expand(Change& change);
+  void Compact(Change& change);
+  static std::size_t Bytes(const Step& step);
+  void Record(Step step);
+  void FitHistory();
+  // Frees unviewed texts once enough has been kept since the last time or steps were dropped.
+  void Tidy();
+  void Collect();
+  Kept* Owner(const char* at) const;
   void ReplaceLineInStep(int k, std::string_view text);
   void Swap(Change& change);
   void Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge);
   bool MergesWithLast(TextPosition from, TextPosition to, std::string_view text, Merge merge) const;
 
-  // Every text that a line or an undo step views: the whole text as set, pasted texts, and each
-  // line as an edit left it. Elements of a deque stay where they are as it grows.
-  std::deque<std::string> texts_;
+  // Every text that a line or an undo step may view: the whole text as set, pasted texts, and
+  // each line as an edit left it, by where their characters stand.
+  std::map<const char*, Kept> texts_;
+  std::multimap<std::size_t, const char*> long_texts_;  // the long ones of them by their length
+  std::size_t kept_bytes_ = 0;
+  std::size_t viewed_bytes_ = 0;  // what the last sorting out left
+  bool dropped_ = false;          // steps were dropped since then
+  std::size_t released_ = 0;      // bytes freed that the system may not have back yet
   Lines lines_;
   Selection selection_;
-  std::vector<Step> undo_;
-  std::vector<Step> redo_;
+  std::deque<Step> undo_;
+  std::deque<Step> redo_;
+  std::size_t history_bytes_ = 0;
+  std::size_t history_budget_ = kHistoryBudget;
   Step open_;
   Change* run_ = nullptr;  // the open step's run of replaced lines, while it is the last change
   int open_steps_ = 0;

@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "list_model.h"
 
@@ -31,8 +30,8 @@ class MeasurementEdit : public QAbstractScrollArea {
   ~MeasurementEdit() override;
 
   // The lines, the selection and the undo history; the view follows every change of it.
-  ListModel& model() { return model_; }
-  const ListModel& model() const { return model_; }
+  ListModel& model() { return buffer_; }
+  const ListModel& model() const { return buffer_; }
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
@@ -40,12 +39,12 @@ class MeasurementEdit : public QAbstractScrollArea {
   // Lines replaced while a group is open undo as one step and are shown when it closes.
   class EditGroup {
    public:
-    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.model_.EditCount()) {
-      edit_.model_.OpenStep();
+    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.buffer_.EditCount()) {
+      edit_.buffer_.OpenStep();
     }
     ~EditGroup() {
-      edit_.model_.CloseStep();
-      if (edit_.model_.EditCount() != edits_) edit_.TextChanged();
+      edit_.buffer_.CloseStep();
+      if (edit_.buffer_.EditCount() != edits_) edit_.TextChanged();
     }
     EditGroup(const EditGroup&) = delete;
     EditGroup& operator=(const EditGroup&) = delete;
@@ -59,8 +58,8 @@ class MeasurementEdit : public QAbstractScrollArea {
   QString toPlainText() const;
   // Replaces the whole text; CR LF and CR become line breaks. Undo cannot bring back the old one.
   void setPlainText(const QString& text);
-  int LineCount() const { return model_.LineCount(); }
-  TextPosition CursorPosition() const { return model_.selection().cursor; }
+  int LineCount() const { return buffer_.LineCount(); }
+  TextPosition CursorPosition() const { return buffer_.selection().cursor; }
   QString SelectedText() const;
   void SetSelection(TextPosition anchor, TextPosition cursor);
   // Where line k stands in the view, scrolled as it is.
@@ -181,7 +180,7 @@ class MeasurementEdit : public QAbstractScrollArea {
   // Text inserted, removed or replaced, from the model's report of a change.
   void AnnounceChange(const LinesChanged& change);
 
-  ListModel model_;
+  ListModel buffer_;
   int desired_x_ = -1;  // where up and down aim, kept over short lines
   bool caret_shown_ = true;
   bool selecting_ = false;  // the left button is down and drags the selection
