@@ -103,6 +103,7 @@ class ListAccessibilityTest : public QObject {
   void insertThroughTheInterfaceUndoesWithCtrlZ();
   void everyChangeIsTold();
   void characterRectsAndPointsAgree();
+  void scrollingBringsARangeIntoView();
   void millionLinesAnswerQuickly();
 
  private:
@@ -335,6 +336,21 @@ void ListAccessibilityTest::characterRectsAndPointsAgree() {
   }
   QCOMPARE(Text()->offsetAtPoint(memo()->mapToGlobal(QPoint(-50, -50))), -1);
   QVERIFY(Text()->characterRect(3).y() > Text()->characterRect(0).y());
+}
+
+void ListAccessibilityTest::scrollingBringsARangeIntoView() {
+  QStringList lines;
+  for (int i = 0; i < 300; ++i) lines << QString::number(1000 + i);
+  memo()->setPlainText(lines.join(u'\n'));
+  const int line = 250;
+  const int offset = line * 5;
+  QCOMPARE(Text()->text(offset, offset + 4), QStringLiteral("1250"));
+  QVERIFY(!memo()->viewport()->rect().contains(memo()->LineRect(line)));
+  Text()->scrollToSubstring(offset, offset + 4);
+  QVERIFY(memo()->viewport()->rect().contains(memo()->LineRect(line)));
+  QCOMPARE(Text()->cursorPosition(), 0);  // the caret stays where it was
+  const QRect rect = Text()->characterRect(offset);
+  QCOMPARE(Text()->offsetAtPoint(rect.center()), offset);
 }
 
 // The last line read by offset and the caret moved to the end, on a million lines: first right

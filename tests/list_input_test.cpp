@@ -37,6 +37,7 @@ class ListInputTest : public QObject {
   void commitReplacesTheGivenRange();
   void queriesDescribeTheCursorsLine();
   void textBeforeCursorHonoursTheAskedLength();
+  void inputMethodFollowsTheCaret();
 
   void tripleClickSelectsTheLine();
   void draggingBelowTheViewScrollsIt();
@@ -190,6 +191,23 @@ void ListInputTest::textBeforeCursorHonoursTheAskedLength() {
   memo()->SetSelection({2, 1}, {2, 1});
   QCOMPARE(memo()->inputMethodQuery(Qt::ImTextBeforeCursor, 3).toString(), QStringLiteral("0\n3"));
   QCOMPARE(memo()->inputMethodQuery(Qt::ImTextAfterCursor, 0).toString(), QString());
+}
+
+// The candidate window moves along: every caret move and selection updates the input method.
+void ListInputTest::inputMethodFollowsTheCaret() {
+  memo()->setPlainText("10\n20\n30");
+  window_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  memo()->setFocus();
+  QCOMPARE(QGuiApplication::focusObject(), memo());
+  QSignalSpy moved(QGuiApplication::inputMethod(), &QInputMethod::cursorRectangleChanged);
+  QTest::keyClick(memo(), Qt::Key_Down);
+  QCOMPARE(moved.count(), 1);
+  QTest::keyClick(memo(), Qt::Key_End, Qt::ShiftModifier);
+  QCOMPARE(moved.count(), 2);
+  QCOMPARE(
+      QGuiApplication::inputMethod()->cursorRectangle().toRect(),
+      Query(Qt::ImCursorRectangle).toRect().translated(memo()->mapTo(window_.get(), QPoint())));
 }
 
 void ListInputTest::tripleClickSelectsTheLine() {
