@@ -66,6 +66,25 @@ QAccessible::State MeasurementEditAccessible::state() const {
   return state;
 }
 
+QList<QAccessibleInterface*> MeasurementEditAccessible::Children() const {
+  QList<QAccessibleInterface*> children;
+  for (int k = 0; k < QAccessibleWidget::childCount(); ++k) {
+    QAccessibleInterface* child = QAccessibleWidget::child(k);
+    if (child && child->object() != edit().viewport()) children << child;
+  }
+  return children;
+}
+
+int MeasurementEditAccessible::childCount() const { return static_cast<int>(Children().size()); }
+
+QAccessibleInterface* MeasurementEditAccessible::child(int index) const {
+  return Children().value(index);
+}
+
+int MeasurementEditAccessible::indexOfChild(const QAccessibleInterface* child) const {
+  return static_cast<int>(Children().indexOf(const_cast<QAccessibleInterface*>(child)));
+}
+
 int MeasurementEditAccessible::Clamped(int offset) const {
   const int count = characterCount();
   return offset < 0 ? count : std::min(offset, count);

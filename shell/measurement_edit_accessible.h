@@ -14,6 +14,10 @@ class MeasurementEditAccessible : public QAccessibleWidget,
 
   void* interface_cast(QAccessible::InterfaceType type) override;
   QAccessible::State state() const override;
+  // The scroll bars; the view that shows the text is the text itself, not a child of it.
+  int childCount() const override;
+  QAccessibleInterface* child(int index) const override;
+  int indexOfChild(const QAccessibleInterface* child) const override;
 
   // QAccessibleTextInterface
   void selection(int selectionIndex, int* startOffset, int* endOffset) const override;
@@ -50,6 +54,7 @@ class MeasurementEditAccessible : public QAccessibleWidget,
   enum class Side { kBefore, kAt, kAfter };
 
   MeasurementEdit& edit() const;
+  QList<QAccessibleInterface*> Children() const;
   // Line k with the break after it, where one follows.
   Piece LinePiece(int k) const;
   // The unit of the given kind before, at or after `offset`.

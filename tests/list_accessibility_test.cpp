@@ -151,6 +151,10 @@ void ListAccessibilityTest::isAnEditableMultiLineText() {
   QVERIFY(!state.readOnly);
   QVERIFY(accessible->textInterface());
   QVERIFY(accessible->editableTextInterface());
+  for (int k = 0; k < accessible->childCount(); ++k) {
+    QVERIFY(accessible->child(k)->object() != memo()->viewport());
+    QCOMPARE(accessible->indexOfChild(accessible->child(k)), k);
+  }
 }
 
 void ListAccessibilityTest::descriptionIsTheWidgets() {
