@@ -115,7 +115,9 @@ int main(int argc, char** argv) {
                 paste, emptied, undone,
                 static_cast<double>(memo->model().HistoryBytes()) / (1 << 20));
   }
-  std::printf("last cycle's peak / first cycle's peak: %.2f\n", last_peak / first_peak);
+  if (cycles > 0) {
+    std::printf("last cycle's peak / first cycle's peak: %.2f\n", last_peak / first_peak);
+  }
 
   const double before_delete = StatusMiB("VmRSS");
   memo->selectAll();

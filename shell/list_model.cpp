@@ -20,6 +20,8 @@ constexpr std::size_t kKeptOverhead = 96;
 // Texts kept beyond twice what was viewed at the last sorting out, and at least this much more,
 // start the next one.
 constexpr std::size_t kSlack = std::size_t{1} << 20;
+// Memory freed is handed back to the system once this much has been freed.
+constexpr std::size_t kGiveBackFrom = std::size_t{8} << 20;
 // Changes of fewer lines keep a view for each.
 constexpr std::size_t kShortestRun = 64;
 
@@ -30,9 +32,9 @@ constexpr std::size_t kShareFrom = std::size_t{64} << 10;
 std::uintptr_t Address(const char* at) { return reinterpret_cast<std::uintptr_t>(at); }
 
 // Freed blocks in the middle of the heap go back to the system only when asked.
-void GiveBack([[maybe_unused]] std::size_t freed) {
+void GiveBack() {
 #if defined(__GLIBC__)
-  if (freed >= kSlack) malloc_trim(0);
+  malloc_trim(0);
 #endif
 }
 
@@ -99,8 +101,8 @@ void ListModel::SetText(std::string_view text) {
   run_ = nullptr;
   undo_.clear();
   redo_.clear();
+  released_ += history_bytes_ + kept_bytes_ + lines_.size() * sizeof lines_[0];
   history_bytes_ = 0;
-  const std::size_t freed = kept_bytes_;
   {
     const std::map<const char*, Kept> old_texts = std::exchange(texts_, {});
     long_texts_.clear();
@@ -114,7 +116,7 @@ void ListModel::SetText(std::string_view text) {
     Touch();
     Tell(change);
   }
-  GiveBack(freed);
+  Tidy();
 }
 
 std::string ListModel::Text(TextPosition from, TextPosition to) const {
@@ -181,11 +183,24 @@ void ListModel::CloseStep() {
 }
 
 void ListModel::Record(Step step) {
-  for (Change& change : step.changes) Compact(change);
+  Push(undo_, std::move(step));
+  FitHistory();
+}
+
+// The newest step of each stack keeps a view for each line it took out, which costs nothing
+// more when it is undone or redone at once; once another step comes on top of it, long
+// stretches of its lines are kept as their text.
+void ListModel::Push(std::deque<Step>& stack, Step step) {
+  if (!stack.empty()) {
+    Step& below = stack.back();
+    history_bytes_ -= below.bytes;
+    for (Change& change : below.changes) Compact(change);
+    below.bytes = Bytes(below);
+    history_bytes_ += below.bytes;
+  }
   step.bytes = Bytes(step);
   history_bytes_ += step.bytes;
-  undo_.push_back(std::move(step));
-  FitHistory();
+  stack.push_back(std::move(step));
 }
 
 void ListModel::SetHistoryBudget(std::size_t bytes) {
@@ -215,7 +230,11 @@ std::size_t ListModel::Bytes(const Step& step) {
 void ListModel::Tidy() {
   if (open_steps_ > 0) return;
   if (dropped_ || kept_bytes_ > 2 * viewed_bytes_ + kSlack) Collect();
-  if (released_ >= kSlack) GiveBack(std::exchange(released_, 0));
+  // Asking costs a walk over the whole heap: only once much has come together.
+  if (released_ >= kGiveBackFrom) {
+    GiveBack();
+    released_ = 0;
+  }
 }
 
 // Marks every text that a line or a step views and frees the others.
@@ -315,13 +334,10 @@ void ListModel::Undo() {
   for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) {
     Swap(*it);
     Tell(*it);
-    Compact(*it);
   }
   selection_ = step.before;
   step.merge = Merge::kNone;
-  step.bytes = Bytes(step);
-  history_bytes_ += step.bytes;
-  redo_.push_back(std::move(step));
+  Push(redo_, std::move(step));
   Touch();
   Tidy();
 }
@@ -334,12 +350,9 @@ void ListModel::Redo() {
   for (Change& change : step.changes) {
     Swap(change);
     Tell(change);
-    Compact(change);
   }
   selection_ = step.after;
-  step.bytes = Bytes(step);
-  history_bytes_ += step.bytes;
-  undo_.push_back(std::move(step));
+  Push(undo_, std::move(step));
   Touch();
   FitHistory();
   Tidy();

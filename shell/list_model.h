@@ -175,6 +175,7 @@ class ListModel final : public messwerte::MeasurementList {
   void Compact(Change& change);
   static std::size_t Bytes(const Step& step);
   void Record(Step step);
+  void Push(std::deque<Step>& stack, Step step);
   void FitHistory();
   // Frees unviewed texts once enough has been kept since the last time or steps were dropped.
   void Tidy();
