@@ -16,6 +16,8 @@
 #include <array>
 #include <cmath>
 
+#include "desktop.h"
+
 namespace {
 
 constexpr int kMargin = 4;  // between the frame and the text
@@ -98,6 +100,7 @@ MeasurementEdit::MeasurementEdit(QWidget* parent) : QAbstractScrollArea(parent) 
 MeasurementEdit::~MeasurementEdit() = default;
 
 void MeasurementEdit::ReplaceLine(int k, std::string_view text) {
+  series_end_.Changed(k);
   buffer_.ReplaceLine(k, text);
   if (!buffer_.StepOpen()) TextChanged();
 }
@@ -110,6 +113,7 @@ void MeasurementEdit::SelectLine(int k) {
 QString MeasurementEdit::toPlainText() const { return FromUtf8(buffer_.Text()); }
 
 void MeasurementEdit::setPlainText(const QString& text) {
+  series_end_.Changed(0);
   buffer_.SetText(View(AsLines(text)));
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
@@ -132,11 +136,13 @@ void MeasurementEdit::SetSelection(TextPosition anchor, TextPosition cursor) {
 void MeasurementEdit::InsertText(const QString& text) { Edit(View(AsLines(text))); }
 
 void MeasurementEdit::undo() {
+  series_end_.Changed(0);
   buffer_.Undo();
   TextChanged();
 }
 
 void MeasurementEdit::redo() {
+  series_end_.Changed(0);
   buffer_.Redo();
   TextChanged();
 }
@@ -356,6 +362,7 @@ bool MeasurementEdit::HandleEdit(QKeyEvent* event) {
 
 void MeasurementEdit::Edit(std::string_view utf8, Merge merge) {
   if (utf8.empty() && buffer_.selection().Empty()) return;
+  series_end_.Changed(buffer_.selection().Start().line);
   buffer_.Insert(utf8, merge);
   TextChanged();
 }
@@ -364,7 +371,9 @@ void MeasurementEdit::Edit(std::string_view utf8, Merge merge) {
 void MeasurementEdit::Erase(Move move, Merge merge) {
   const LineBuffer::Selection& selection = buffer_.selection();
   if (!selection.Empty()) return Edit({});
-  buffer_.Erase(selection.cursor, Moved(selection.cursor, move), merge);
+  const TextPosition to = Moved(selection.cursor, move);
+  series_end_.Changed(std::min(selection.cursor, to).line);
+  buffer_.Erase(selection.cursor, to, merge);
   TextChanged();
 }
 
@@ -378,6 +387,7 @@ void MeasurementEdit::TextChanged() {
   EnsureCursorVisible();
   RestartBlink();
   viewport()->update();
+  emit textChanged();
 }
 
 // The horizontal range follows the lines in view as they are painted: measuring every line of a
@@ -442,7 +452,7 @@ bool MeasurementEdit::event(QEvent* event) {
 
 void MeasurementEdit::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
-  painter.setPen(palette().color(QPalette::Text));
+  const int series_end = SeriesEndLine();
   const LineBuffer::Selection& selection = buffer_.selection();
   const TextPosition start = selection.Start();
   const TextPosition end = selection.End();
@@ -473,6 +483,8 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
                          palette().brush(QPalette::Highlight));
       }
     }
+    // Lines past the end of the values take part in no statistic and are shown dimmed.
+    painter.setPen(palette().color(k < series_end ? QPalette::Text : QPalette::PlaceholderText));
     layout->draw(&painter, origin, selected);
     widest = std::max(widest, static_cast<int>(layout->lineAt(0).naturalTextWidth()));
     if (k == selection.cursor.line && hasFocus() && caret_shown_) {
@@ -480,11 +492,20 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
       painter.fillRect(caret, palette().color(QPalette::Text));
     }
   }
+  PaintSeriesEnd(painter, series_end);
   if (event->rect() == viewport()->rect()) {
     const int room = viewport()->width() - 2 * kMargin;
     const int range = std::max(0, widest + fontMetrics().averageCharWidth() - room);
     horizontalScrollBar()->setMaximum(std::max(range, horizontalScrollBar()->value()));
   }
+}
+
+// A rule above the first line that no statistic reads, where anything follows the values.
+void MeasurementEdit::PaintSeriesEnd(QPainter& painter, int end) const {
+  if (end >= LineCount() || (end == 0 && LineCount() == 1)) return;
+  const int y = static_cast<int>(LineOrigin(end).y());
+  if (y < 0 || y >= viewport()->height()) return;
+  painter.fillRect(QRect(0, y, viewport()->width(), 1), palette().color(QPalette::PlaceholderText));
 }
 
 void MeasurementEdit::resizeEvent(QResizeEvent* event) {
@@ -578,8 +599,11 @@ void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
     action->setShortcut(key);
     action->setEnabled(enabled);
   };
-  add(tr("&Rückgängig"), QKeySequence::Undo, buffer_.CanUndo(), &MeasurementEdit::undo);
-  add(tr("&Wiederherstellen"), QKeySequence::Redo, buffer_.CanRedo(), &MeasurementEdit::redo);
+  // Every key that works is named, not only the platform's first.
+  add(tr("&Rückgängig") + u'\t' + desktop::KeysText(desktop::kNamedUndoKeys), QKeySequence::Undo,
+      buffer_.CanUndo(), &MeasurementEdit::undo);
+  add(tr("&Wiederherstellen") + u'\t' + desktop::KeysText(desktop::kNamedRedoKeys),
+      QKeySequence::Redo, buffer_.CanRedo(), &MeasurementEdit::redo);
   menu.addSeparator();
   add(tr("&Ausschneiden"), QKeySequence::Cut, selected, &MeasurementEdit::cut);
   add(tr("&Kopieren"), QKeySequence::Copy, selected, &MeasurementEdit::copy);

@@ -8,7 +8,9 @@
 
 #include "line_buffer.h"
 #include "measurement_list.h"
+#include "series_end.h"
 
+class QPainter;
 class QTextLayout;
 
 // The list of measurement values: a multi-line text field that keeps its text as lines, which
@@ -24,6 +26,9 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   std::string_view ReadLine(int k) override { return buffer_.ReadLine(k); }
   void ReplaceLine(int k, std::string_view text) override;
   std::uint64_t Revision() override { return buffer_.Revision(); }
+
+  // The first line that no statistic reads: the first empty one, or LineCount().
+  int SeriesEndLine() const { return series_end_.Find(buffer_); }
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
@@ -65,6 +70,10 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void copy() const;
   void paste();
   void selectAll();
+
+ signals:
+  // After every change of the text.
+  void textChanged();
 
  protected:
   bool event(QEvent* event) override;
@@ -118,8 +127,10 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void UpdateScrollBars();
   void EnsureCursorVisible();
   void RestartBlink();
+  void PaintSeriesEnd(QPainter& painter, int end) const;
 
   LineBuffer buffer_;
+  mutable SeriesEnd series_end_;
   int desired_x_ = -1;  // where up and down aim, kept over short lines
   bool caret_shown_ = true;
   bool selecting_ = false;  // the left button is down and drags the selection
