@@ -1,0 +1,480 @@
+#include "list_model.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <utility>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace {
+
+ListModel::Lines SplitLines(std::string_view text) {
+  return messwerte::SplitLines(text, messwerte::LineBreaks::kLineFeed);
+}
+
+// What a kept text costs beyond its characters: its record and the allocator's share.
+constexpr std::size_t kKeptOverhead = 96;
+// Texts kept beyond twice what was viewed at the last sorting out, and at least this much more,
+// start the next one.
+constexpr std::size_t kSlack = std::size_t{1} << 20;
+// Changes of fewer lines keep a view for each.
+constexpr std::size_t kShortestRun = 64;
+
+// A text this long is kept once however often it comes: pasting the same series again costs
+// nothing more.
+constexpr std::size_t kShareFrom = std::size_t{64} << 10;
+
+std::uintptr_t Address(const char* at) { return reinterpret_cast<std::uintptr_t>(at); }
+
+// Freed blocks in the middle of the heap go back to the system only when asked.
+void GiveBack([[maybe_unused]] std::size_t freed) {
+#if defined(__GLIBC__)
+  if (freed >= kSlack) malloc_trim(0);
+#endif
+}
+
+}  // namespace
+
+std::string_view ListModel::Keep(std::string text) {
+  if (text.empty()) return {};
+  if (text.size() >= kShareFrom) {
+    const auto [from, to] = long_texts_.equal_range(text.size());
+    for (auto it = from; it != to; ++it) {
+      if (std::equal(text.begin(), text.end(), it->second)) return {it->second, text.size()};
+    }
+  }
+  auto owned = std::make_unique<std::string>(std::move(text));
+  const std::string_view view = *owned;
+  kept_bytes_ += view.size() + kKeptOverhead;
+  texts_.emplace(view.data(), Kept{std::move(owned)});
+  if (view.size() >= kShareFrom) long_texts_.emplace(view.size(), view.data());
+  return view;
+}
+
+ListModel::Kept* ListModel::Owner(const char* at) const {
+  auto it = texts_.upper_bound(at);
+  if (it == texts_.begin()) return nullptr;
+  --it;
+  const std::string& text = *it->second.text;
+  if (Address(at) >= Address(text.data()) + text.size()) return nullptr;
+  return const_cast<Kept*>(&it->second);
+}
+
+void ListModel::ReplaceLineInStep(int k, std::string_view text) {
+  if (k < 0 || k >= LineCount()) return;
+  std::string_view& line = lines_[static_cast<std::size_t>(k)];
+  if (line == text) return;
+  std::string_view fresh;
+  if (!text.empty()) {
+    std::string clean(text);
+    std::replace_if(
+        clean.begin(), clean.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    fresh = Keep(std::move(clean));
+  }
+  Touch();
+  OpenStep();
+  // A run of neighbouring lines, as the reset writes them, is one change.
+  if (!run_ || run_->first + run_->count != k) {
+    // Room for a run to the end of the list: memory not yet touched costs nothing, and growing
+    // the run step by step would copy it again and again.
+    run_ = &open_.changes.emplace_back(Change{k, 0, {}, {}, 0});
+    run_->lines.reserve(lines_.size() - static_cast<std::size_t>(k));
+  }
+  run_->lines.push_back(line);
+  ++run_->count;
+  line = fresh;
+  Moved(k);
+  CloseStep();
+}
+
+void ListModel::SetText(std::string_view text) {
+  std::string whole(text);  // `text` may be one of the texts about to be dropped
+  // The open step's changes are told now and then dropped with the history: no step may keep
+  // views into the texts that go.
+  for (const Change& change : open_.changes) Tell(change);
+  open_.changes.clear();
+  run_ = nullptr;
+  undo_.clear();
+  redo_.clear();
+  history_bytes_ = 0;
+  const std::size_t freed = kept_bytes_;
+  {
+    const std::map<const char*, Kept> old_texts = std::exchange(texts_, {});
+    long_texts_.clear();
+    kept_bytes_ = 0;
+    Change change{0, 0, std::exchange(lines_, SplitLines(Keep(std::move(whole)))), {}, 0};
+    change.count = LineCount();
+    viewed_bytes_ = kept_bytes_;
+    dropped_ = false;
+    selection_ = {};
+    Moved(0);
+    Touch();
+    Tell(change);
+  }
+  GiveBack(freed);
+}
+
+std::string ListModel::Text(TextPosition from, TextPosition to) const {
+  from = Clamp(from);
+  to = Clamp(to);
+  if (to <= from) return {};
+  const std::string_view first = Line(from.line);
+  if (from.line == to.line) {
+    return std::string(first.substr(static_cast<std::size_t>(from.column),
+                                    static_cast<std::size_t>(to.column - from.column)));
+  }
+  std::string text(first.substr(static_cast<std::size_t>(from.column)));
+  for (int k = from.line + 1; k < to.line; ++k) (text += '\n') += Line(k);
+  (text += '\n') += Line(to.line).substr(0, static_cast<std::size_t>(to.column));
+  return text;
+}
+
+TextPosition ListModel::Clamp(TextPosition position) const {
+  position.line = std::clamp(position.line, 0, LineCount() - 1);
+  position.column = std::clamp(position.column, 0, static_cast<int>(Line(position.line).size()));
+  return position;
+}
+
+void ListModel::Select(TextPosition anchor, TextPosition cursor) {
+  selection_ = {Clamp(anchor), Clamp(cursor)};
+}
+
+void ListModel::Insert(std::string_view text, Merge merge) {
+  Replace(selection_.Start(), selection_.End(), text, merge);
+}
+
+void ListModel::Erase(TextPosition from, TextPosition to, Merge merge) {
+  from = Clamp(from);
+  to = Clamp(to);
+  if (to < from) std::swap(from, to);
+  if (from == to) return;
+  Replace(from, to, {}, merge);
+}
+
+void ListModel::OpenStep() {
+  if (open_steps_++ > 0) return;
+  open_ = Step{{}, selection_, selection_, Merge::kNone};
+  run_ = nullptr;
+}
+
+void ListModel::CloseStep() {
+  if (--open_steps_ > 0) return;
+  run_ = nullptr;
+  selection_ = {Clamp(selection_.anchor), Clamp(selection_.cursor)};
+  if (!open_.changes.empty()) {
+    for (const Change& change : open_.changes) Tell(change);
+    open_.after = selection_;
+    if (!redo_.empty()) {
+      for (const Step& step : redo_) {
+        history_bytes_ -= step.bytes;
+        released_ += step.bytes;
+      }
+      redo_.clear();
+      dropped_ = true;
+    }
+    Record(std::exchange(open_, Step{}));
+  }
+  Tidy();
+}
+
+void ListModel::Record(Step step) {
+  for (Change& change : step.changes) Compact(change);
+  step.bytes = Bytes(step);
+  history_bytes_ += step.bytes;
+  undo_.push_back(std::move(step));
+  FitHistory();
+}
+
+void ListModel::SetHistoryBudget(std::size_t bytes) {
+  history_budget_ = bytes;
+  FitHistory();
+  Tidy();
+}
+
+void ListModel::FitHistory() {
+  while (history_bytes_ > history_budget_ && undo_.size() > 1) {
+    history_bytes_ -= undo_.front().bytes;
+    released_ += undo_.front().bytes;
+    undo_.pop_front();
+    dropped_ = true;
+  }
+}
+
+std::size_t ListModel::Bytes(const Step& step) {
+  std::size_t bytes = sizeof(Step);
+  for (const Change& change : step.changes) {
+    bytes += sizeof(Change) + change.run.size() + change.lines.size() * sizeof(std::string_view);
+    for (const std::string_view line : change.lines) bytes += line.size();
+  }
+  return bytes;
+}
+
+void ListModel::Tidy() {
+  if (open_steps_ > 0) return;
+  if (dropped_ || kept_bytes_ > 2 * viewed_bytes_ + kSlack) Collect();
+  if (released_ >= kSlack) GiveBack(std::exchange(released_, 0));
+}
+
+// Marks every text that a line or a step views and frees the others.
+void ListModel::Collect() {
+  // Neighbouring lines mostly view the same text: it is looked up once for them.
+  std::uintptr_t low = 0, high = 0;
+  const auto mark = [&](std::string_view view) {
+    if (view.empty() || (Address(view.data()) >= low && Address(view.data()) < high)) return;
+    Kept* owner = Owner(view.data());
+    if (!owner) return;
+    owner->viewed = true;
+    low = Address(owner->text->data());
+    high = low + owner->text->size();
+  };
+  const auto mark_step = [&](const Step& step) {
+    for (const Change& change : step.changes) {
+      mark(change.run);
+      for (const std::string_view line : change.lines) mark(line);
+    }
+  };
+  for (const std::string_view line : lines_) mark(line);
+  for (const Step& step : undo_) mark_step(step);
+  for (const Step& step : redo_) mark_step(step);
+  mark_step(open_);
+  std::size_t freed = 0;
+  for (auto it = texts_.begin(); it != texts_.end();) {
+    if (it->second.viewed) {
+      it->second.viewed = false;
+      ++it;
+    } else {
+      const std::size_t size = it->second.text->size();
+      if (size >= kShareFrom) {
+        const auto [from, to] = long_texts_.equal_range(size);
+        long_texts_.erase(
+            std::find_if(from, to, [&](const auto& entry) { return entry.second == it->first; }));
+      }
+      freed += size + kKeptOverhead;
+      it = texts_.erase(it);
+    }
+  }
+  kept_bytes_ -= freed;
+  viewed_bytes_ = kept_bytes_;
+  dropped_ = false;
+  released_ += freed;
+}
+
+void ListModel::Expand(Change& change) {
+  if (change.run.empty()) return;
+  const Lines run = SplitLines(change.run);
+  change.lines.insert(change.lines.begin() + static_cast<std::ptrdiff_t>(change.run_at),
+                      run.begin(), run.end());
+  change.run = {};
+}
+
+// Keeps the longest stretch of lines that follow each other in one kept text, with one break
+// between them, as that text.
+void ListModel::Compact(Change& change) {
+  const Lines& lines = change.lines;
+  if (!change.run.empty() || lines.size() < kShortestRun) return;
+  std::size_t best_from = 0, best_to = 0, from = 0;
+  for (std::size_t k = 1; k <= lines.size(); ++k) {
+    if (k == lines.size() || lines[k - 1].data() == nullptr ||
+        Address(lines[k].data()) != Address(lines[k - 1].data()) + lines[k - 1].size() + 1) {
+      if (k - from > best_to - best_from) {
+        best_from = from;
+        best_to = k;
+      }
+      from = k;
+    }
+  }
+  if (best_to - best_from < kShortestRun) return;
+  const char* begin = lines[best_from].data();
+  const std::string_view last = lines[best_to - 1];
+  const Kept* owner = Owner(begin);
+  if (!owner ||
+      Address(last.data()) + last.size() > Address(owner->text->data()) + owner->text->size()) {
+    return;
+  }
+  for (std::size_t k = best_from; k + 1 < best_to; ++k) {
+    if (lines[k].data()[lines[k].size()] != '\n') return;
+  }
+  Lines rest;
+  rest.reserve(lines.size() - (best_to - best_from));
+  rest.insert(rest.end(), lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(best_from));
+  rest.insert(rest.end(), lines.begin() + static_cast<std::ptrdiff_t>(best_to), lines.end());
+  released_ += (lines.capacity() - rest.size()) * sizeof lines[0];
+  change.run = {begin, static_cast<std::size_t>(last.data() + last.size() - begin)};
+  change.run_at = best_from;
+  change.lines = std::move(rest);
+}
+
+void ListModel::Undo() {
+  if (undo_.empty() || open_steps_ > 0) return;
+  Step step = std::move(undo_.back());
+  undo_.pop_back();
+  history_bytes_ -= step.bytes;
+  for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) {
+    Swap(*it);
+    Tell(*it);
+    Compact(*it);
+  }
+  selection_ = step.before;
+  step.merge = Merge::kNone;
+  step.bytes = Bytes(step);
+  history_bytes_ += step.bytes;
+  redo_.push_back(std::move(step));
+  Touch();
+  Tidy();
+}
+
+void ListModel::Redo() {
+  if (redo_.empty() || open_steps_ > 0) return;
+  Step step = std::move(redo_.back());
+  redo_.pop_back();
+  history_bytes_ -= step.bytes;
+  for (Change& change : step.changes) {
+    Swap(change);
+    Tell(change);
+    Compact(change);
+  }
+  selection_ = step.after;
+  step.bytes = Bytes(step);
+  history_bytes_ += step.bytes;
+  undo_.push_back(std::move(step));
+  Touch();
+  FitHistory();
+  Tidy();
+}
+
+void ListModel::Swap(Change& change) {
+  Expand(change);
+  Moved(change.first);
+  const auto first = lines_.begin() + change.first;
+  const int count = static_cast<int>(change.lines.size());
+  if (count == change.count) {
+    std::swap_ranges(change.lines.begin(), change.lines.end(), first);
+    return;
+  }
+  Lines taken(first, first + change.count);
+  const auto at = lines_.erase(first, first + change.count);
+  lines_.insert(at, change.lines.begin(), change.lines.end());
+  change.lines = std::move(taken);
+  change.count = count;
+  // Room left by many removed lines goes back.
+  if (lines_.capacity() > 4 * lines_.size() && lines_.capacity() * sizeof lines_[0] > kSlack) {
+    released_ += (lines_.capacity() - lines_.size()) * sizeof lines_[0];
+    lines_.shrink_to_fit();
+  }
+}
+
+void ListModel::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge) {
+  // The new lines: the first begins with what stood before `from`, the last ends with what stood
+  // after `to`, and lines in between are views into the kept text as it was given.
+  Lines fresh =
+      SplitLines(text.find('\n') == std::string_view::npos ? text : Keep(std::string(text)));
+  const TextPosition after{
+      from.line + static_cast<int>(fresh.size()) - 1,
+      static_cast<int>(fresh.back().size()) + (fresh.size() == 1 ? from.column : 0)};
+  const std::string_view before = Line(from.line).substr(0, static_cast<std::size_t>(from.column));
+  const std::string_view behind = Line(to.line).substr(static_cast<std::size_t>(to.column));
+  if (fresh.size() == 1) {
+    fresh.front() = Keep((std::string(before) += fresh.front()) += behind);
+  } else {
+    fresh.front() = Keep(std::string(before) += fresh.front());
+    fresh.back() = Keep(std::string(fresh.back()) += behind);
+  }
+  const bool merged = open_steps_ == 0 && MergesWithLast(from, to, text, merge);
+  if (!merged) OpenStep();  // keeps the selection from before the change
+
+  Change change{from.line, to.line - from.line + 1, std::move(fresh), {}, 0};
+  Swap(change);
+  Touch();
+  selection_ = {after, after};
+  if (merged) {
+    undo_.back().after = selection_;
+    Tell(change);
+    Tidy();
+    return;
+  }
+  open_.changes.push_back(std::move(change));
+  run_ = nullptr;
+  open_.merge = merge;
+  CloseStep();
+}
+
+// Typing on one line undoes as one step, and so do deletions that follow each other; the first
+// change of the run keeps the line as it was before.
+bool ListModel::MergesWithLast(TextPosition from, TextPosition to, std::string_view text,
+                               Merge merge) const {
+  if (merge == Merge::kNone || undo_.empty() || !redo_.empty()) return false;
+  const Step& last = undo_.back();
+  if (last.merge != merge || last.changes.size() != 1 || !last.after.Empty()) return false;
+  const Change& change = last.changes.front();
+  return change.first == from.line && change.count == 1 && from.line == to.line &&
+         text.find('\n') == std::string_view::npos &&
+         (last.after.cursor == from || last.after.cursor == to);
+}
+
+void ListModel::Tell(const Change& change) const {
+  if (listener_) listener_({change.first, change.lines, change.count});
+}
+
+namespace {
+
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xc0) == 0x80; }
+
+// UTF-16 units of a UTF-8 character that begins with `lead`: two from four bytes on.
+int Units(char lead) { return static_cast<unsigned char>(lead) >= 0xf0 ? 2 : 1; }
+
+std::int64_t Utf16Units(std::string_view utf8) {
+  std::int64_t units = 0;
+  for (const char c : utf8) {
+    if (!IsContinuation(c)) units += Units(c);
+  }
+  return units;
+}
+
+}  // namespace
+
+std::int64_t ListModel::Start(int k) const {
+  while (starts_.size() <= static_cast<std::size_t>(k)) {
+    const int before = static_cast<int>(starts_.size()) - 1;
+    starts_.push_back(starts_.back() + Utf16Units(Line(before)) + 1);
+  }
+  return starts_[static_cast<std::size_t>(k)];
+}
+
+std::int64_t ListModel::Utf16Length() const {
+  return Start(LineCount() - 1) + Utf16Units(lines_.back());
+}
+
+std::int64_t ListModel::Utf16Offset(TextPosition position) const {
+  position = Clamp(position);
+  return Start(position.line) +
+         Utf16Units(Line(position.line).substr(0, static_cast<std::size_t>(position.column)));
+}
+
+TextPosition ListModel::PositionAtUtf16(std::int64_t offset) const {
+  if (offset <= 0) return {};
+  // Known starts first; past them, one line after another until the offset is passed.
+  int line;
+  if (offset < starts_.back()) {
+    line = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                            starts_.begin()) -
+           1;
+  } else {
+    line = static_cast<int>(starts_.size()) - 1;
+    while (line + 1 < LineCount() && Start(line + 1) <= offset) ++line;
+  }
+  const std::string_view text = Line(line);
+  std::int64_t units = offset - Start(line);
+  std::size_t column = 0;
+  while (column < text.size()) {
+    const int width = Units(text[column]);
+    if (units < width) break;
+    units -= width;
+    do {
+      ++column;
+    } while (column < text.size() && IsContinuation(text[column]));
+  }
+  return {line, static_cast<int>(column)};
+}
