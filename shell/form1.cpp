@@ -1,10 +1,15 @@
 #include "form1.h"
 
+#include <QAction>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStyleOptionButton>
 #include <exception>
 
+#include "desktop.h"
 #include "exception.h"
 
 TForm1* Form1 = nullptr;
@@ -28,14 +33,9 @@ char DecimalSeparator() {
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setupUi(this);
   move(179, 125);
-  // "MS Sans Serif" is found on few systems; the layout was made for its narrow 8 points.
-  if (!QFontInfo(font()).exactMatch()) {
-    QFont sans(font());
-    sans.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans Condensed")});
-    sans.setStyleHint(QFont::SansSerif);
-    setFont(sans);
-  }
+  setMinimumSize(size());
+  list_room_ = height() - Memo1->height();
+  ChooseFont();
 
   QIcon icon;
   for (int size : {16, 32, 48, 64, 128, 256}) {
@@ -52,6 +52,111 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(brnKleinsterMessw, &QPushButton::clicked, this, &TForm1::brnKleinsterMesswClick);
   connect(btnAbweichung, &QPushButton::clicked, this, &TForm1::btnAbweichungClick);
   connect(btnMemoReset, &QPushButton::clicked, this, &TForm1::btnMemoResetClick);
+
+  for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
+  AddListKeys();
+  connect(Memo1, &MeasurementEdit::textChanged, this, &TForm1::ListChanged);
+  Memo1->setAccessibleDescription(
+      desktop::SeriesDescription(Memo1->SeriesEndLine(), Memo1->LineCount()));
+}
+
+// "MS Sans Serif" is found on few systems; the layout was made for its narrow 8 points, which
+// Liberation Sans matches. Where neither is installed, a condensed or smaller font keeps every
+// caption inside its button.
+void TForm1::ChooseFont() {
+  QFont sans(font());
+  if (!QFontInfo(sans).exactMatch()) {
+    sans.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial")});
+    sans.setStyleHint(QFont::SansSerif);
+  }
+  QList<desktop::Caption> captions;
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect contents =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    captions.append({button->text(), contents.width()});
+  }
+  setFont(desktop::FittingFont(sans, captions));
+}
+
+// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y undo and redo the list wherever the focus is, so that the
+// reset can be taken back right after the press. The list and the output fields claim the keys
+// of their own undo while they have the focus.
+void TForm1::AddListKeys() {
+  auto* undo = new QAction(QStringLiteral("Liste: Rückgängig"), this);
+  undo->setShortcuts(desktop::UndoKeys());
+  undo->setShortcutContext(Qt::WindowShortcut);
+  connect(undo, &QAction::triggered, this, &TForm1::UndoKey);
+  addAction(undo);
+  auto* redo = new QAction(QStringLiteral("Liste: Wiederherstellen"), this);
+  redo->setShortcuts(desktop::RedoKeys());
+  redo->setShortcutContext(Qt::WindowShortcut);
+  connect(redo, &QAction::triggered, this, &TForm1::RedoKey);
+  addAction(redo);
+}
+
+void TForm1::UndoKey() {
+  if (auto* field = qobject_cast<QLineEdit*>(focusWidget())) return field->undo();
+  Memo1->undo();
+}
+
+void TForm1::RedoKey() {
+  if (auto* field = qobject_cast<QLineEdit*>(focusWidget())) return field->redo();
+  Memo1->redo();
+}
+
+QList<OutputEdit*> TForm1::OutputFields() const {
+  return {edtAnzahl,         edtMittelwert,     edtQuadr_Mittelwe,
+          edtGroessterMessw, edtKleinsterMessw, edtAbweichung};
+}
+
+void TForm1::ListChanged() {
+  for (OutputEdit* field : OutputFields()) field->ListChanged();
+  const QString description =
+      desktop::SeriesDescription(Memo1->SeriesEndLine(), Memo1->LineCount());
+  if (Memo1->accessibleDescription() != description) Memo1->setAccessibleDescription(description);
+}
+
+// Return and Enter press a button as Space does, as on Windows.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  auto* button = qobject_cast<QPushButton*>(watched);
+  if (button && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        !(key->modifiers() & ~Qt::KeypadModifier)) {
+      if (!key->isAutoRepeat()) button->click();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// Taller, the window gives the list the room; the buttons and fields stay where they are.
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Memo1->resize(Memo1->width(), height() - list_room_);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (placed_) return;
+  placed_ = true;
+  KeepOnScreen();
+}
+
+// The window stands where it was designed to stand if it fits there, otherwise it moves into
+// the screen's free area. A window's position is its frame's; where the window system has not
+// told the frame yet, a title bar is reckoned with.
+void TForm1::KeepOnScreen() {
+  const QScreen* here = screen();
+  if (!here) return;
+  QSize frame = frameGeometry().size();
+  if (frame == size()) frame.rheight() += style()->pixelMetric(QStyle::PM_TitleBarHeight);
+  const QPoint place = desktop::PlaceInside(here->availableGeometry(), QRect(pos(), frame));
+  if (place != pos()) move(place);
 }
 
 void TForm1::btnAnzahlClick() { Run(messwerte::btnAnzahlClick); }
@@ -60,7 +165,11 @@ void TForm1::btnGroessterMesswClick() { Run(messwerte::btnGroessterMesswClick); 
 void TForm1::brnKleinsterMesswClick() { Run(messwerte::brnKleinsterMesswClick); }
 void TForm1::btnAbweichungClick() { Run(messwerte::btnAbweichungClick); }
 void TForm1::btnquadr_MittelwertClick() { Run(messwerte::btnquadr_MittelwertClick); }
-void TForm1::btnMemoResetClick() { Run(messwerte::btnMemoResetClick); }
+// A new series starts where it counts: at the top of the emptied list.
+void TForm1::btnMemoResetClick() {
+  Run(messwerte::btnMemoResetClick);
+  Memo1->SetSelection({}, {});
+}
 
 void TForm1::Run(Operation operation) {
   messwerte::Form form{Memo1->model(),     *edtAnzahl,         *edtMittelwert, *edtQuadr_Mittelwe,
@@ -71,7 +180,10 @@ void TForm1::Run(Operation operation) {
   } catch (const messwerte::Exception& e) {
     if (e.line() >= 0) Memo1->SelectLine(e.line());
     ShowError(QString::fromUtf8(e.what()));
+    // Typing the fix replaces the selected line.
+    Memo1->setFocus(Qt::OtherFocusReason);
   } catch (const std::exception& e) {
     ShowError(QString::fromUtf8(e.what()));
+    Memo1->setFocus(Qt::OtherFocusReason);
   }
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "evaluation.h"
+#include "output_edit.h"
 #include "ui_form1.h"
 
 // The program's window: the list of measurement values, a button for each operation and the
@@ -28,11 +29,26 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   void btnquadr_MittelwertClick();
   void btnMemoResetClick();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
  private:
   using Operation = void (*)(messwerte::Form&, messwerte::Auswertung&);
   void Run(Operation operation);
+  QList<OutputEdit*> OutputFields() const;
+  void ChooseFont();
+  void AddListKeys();
+  void ListChanged();
+  // Undo and redo of the keys that work anywhere in the window.
+  void UndoKey();
+  void RedoKey();
+  void KeepOnScreen();
 
   messwerte::Auswertung Auswertung;
+  int list_room_ = 0;  // the window's height that is not the list's
+  bool placed_ = false;
 };
 
 extern TForm1* Form1;

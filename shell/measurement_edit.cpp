@@ -24,6 +24,7 @@
 #include <cmath>
 
 #include "measurement_edit_accessible.h"
+#include "desktop.h"
 
 namespace {
 
@@ -111,10 +112,12 @@ MeasurementEdit::MeasurementEdit(QWidget* parent) : QAbstractScrollArea(parent) 
   UpdateScrollBars();
   InstallMeasurementEditAccessibility();
   // Changes that come from elsewhere, such as the evaluation's, show at once.
-  buffer_.SetListener([this](const LinesChanged& change) {
+  model_.SetListener([this](const LinesChanged& change) {
+    series_end_.Changed(change.first);
     UpdateScrollBars();
     viewport()->update();
     AnnounceChange(change);
+    emit textChanged();
   });
 }
 
@@ -122,26 +125,26 @@ MeasurementEdit::~MeasurementEdit() = default;
 
 void MeasurementEdit::SelectLine(int k) {
   if (k < 0 || k >= LineCount()) return;
-  SetSelection({k, 0}, {k, static_cast<int>(buffer_.Line(k).size())});
+  SetSelection({k, 0}, {k, static_cast<int>(model_.Line(k).size())});
 }
 
-QString MeasurementEdit::toPlainText() const { return FromUtf8(buffer_.Text()); }
+QString MeasurementEdit::toPlainText() const { return FromUtf8(model_.Text()); }
 
 void MeasurementEdit::setPlainText(const QString& text) {
   ClearPreedit();
-  buffer_.SetText(View(AsLines(text)));
+  model_.SetText(View(AsLines(text)));
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
   TextChanged();
 }
 
 QString MeasurementEdit::SelectedText() const {
-  const ListModel::Selection& selection = buffer_.selection();
-  return FromUtf8(buffer_.Text(selection.Start(), selection.End()));
+  const ListModel::Selection& selection = model_.selection();
+  return FromUtf8(model_.Text(selection.Start(), selection.End()));
 }
 
 void MeasurementEdit::SetSelection(TextPosition anchor, TextPosition cursor) {
-  buffer_.Select(anchor, cursor);
+  model_.Select(anchor, cursor);
   desired_x_ = -1;
   EnsureCursorVisible();
   RestartBlink();
@@ -153,13 +156,13 @@ void MeasurementEdit::InsertText(const QString& text) { Edit(View(AsLines(text))
 
 void MeasurementEdit::undo() {
   ClearPreedit();
-  buffer_.Undo();
+  model_.Undo();
   TextChanged();
 }
 
 void MeasurementEdit::redo() {
   ClearPreedit();
-  buffer_.Redo();
+  model_.Redo();
   TextChanged();
 }
 
@@ -169,7 +172,7 @@ void MeasurementEdit::cut() {
 }
 
 void MeasurementEdit::copy() const {
-  if (!buffer_.selection().Empty()) QApplication::clipboard()->setText(SelectedText());
+  if (!model_.selection().Empty()) QApplication::clipboard()->setText(SelectedText());
 }
 
 void MeasurementEdit::paste() {
@@ -177,15 +180,15 @@ void MeasurementEdit::paste() {
   if (data && data->hasText()) InsertText(data->text());
 }
 
-void MeasurementEdit::selectAll() { SetSelection({}, buffer_.End()); }
+void MeasurementEdit::selectAll() { SetSelection({}, model_.End()); }
 
-QString MeasurementEdit::LineText(int k) const { return FromUtf8(buffer_.Line(k)); }
+QString MeasurementEdit::LineText(int k) const { return FromUtf8(model_.Line(k)); }
 
 // Line k laid out on one line without wrapping, at the origin.
 std::unique_ptr<QTextLayout> MeasurementEdit::Layout(int k, bool preedit) const {
   auto layout = std::make_unique<QTextLayout>(LineText(k), font(), viewport());
   if (preedit && !preedit_.isEmpty() && k == CursorPosition().line) {
-    layout->setPreeditArea(Utf16Column(buffer_.Line(k), CursorPosition().column), preedit_);
+    layout->setPreeditArea(Utf16Column(model_.Line(k), CursorPosition().column), preedit_);
     layout->setFormats(preedit_formats_);
   }
   QTextOption option;
@@ -236,7 +239,7 @@ QRect MeasurementEdit::CursorRect() const {
   if (preedit_.isEmpty()) return CaretRect(CursorPosition());
   const TextPosition cursor = CursorPosition();
   const auto layout = Layout(cursor.line, true);
-  const int utf16 = Utf16Column(buffer_.Line(cursor.line), cursor.column) + preedit_cursor_;
+  const int utf16 = Utf16Column(model_.Line(cursor.line), cursor.column) + preedit_cursor_;
   const QPointF origin = LineOrigin(cursor.line);
   const int x = static_cast<int>(origin.x() + layout->lineAt(0).cursorToX(utf16));
   return {x, static_cast<int>(origin.y()), 1, LineHeight()};
@@ -244,7 +247,7 @@ QRect MeasurementEdit::CursorRect() const {
 
 QRect MeasurementEdit::CaretRect(TextPosition position) const {
   const auto layout = Layout(position.line);
-  const int utf16 = Utf16Column(buffer_.Line(position.line), position.column);
+  const int utf16 = Utf16Column(model_.Line(position.line), position.column);
   const QPointF origin = LineOrigin(position.line);
   const int x = static_cast<int>(origin.x() + layout->lineAt(0).cursorToX(utf16));
   return {x, static_cast<int>(origin.y()), 1, LineHeight()};
@@ -254,7 +257,7 @@ QRect MeasurementEdit::CaretRect(TextPosition position) const {
 QRect MeasurementEdit::CharacterRect(TextPosition position) const {
   const auto layout = Layout(position.line);
   const QTextLine line = layout->lineAt(0);
-  const int utf16 = Utf16Column(buffer_.Line(position.line), position.column);
+  const int utf16 = Utf16Column(model_.Line(position.line), position.column);
   const QPointF origin = LineOrigin(position.line);
   const qreal left = line.cursorToX(utf16);
   const qreal right = utf16 < layout->text().size()
@@ -266,10 +269,10 @@ QRect MeasurementEdit::CharacterRect(TextPosition position) const {
 }
 
 TextPosition MeasurementEdit::StepUtf16(TextPosition from, std::int64_t utf16) const {
-  TextPosition at = buffer_.Clamp(from);
+  TextPosition at = model_.Clamp(from);
   while (utf16 != 0) {
     const QString line = LineText(at.line);
-    const auto column = static_cast<std::int64_t>(Utf16Column(buffer_.Line(at.line), at.column));
+    const auto column = static_cast<std::int64_t>(Utf16Column(model_.Line(at.line), at.column));
     const std::int64_t target = column + utf16;
     if (target >= 0 && target <= line.size()) {
       // Never between the two halves of a surrogate pair.
@@ -280,9 +283,9 @@ TextPosition MeasurementEdit::StepUtf16(TextPosition from, std::int64_t utf16) c
     if (target < 0) {
       if (at.line == 0) return {};
       utf16 = target + 1;  // the line break before this line
-      at = {at.line - 1, static_cast<int>(buffer_.Line(at.line - 1).size())};
+      at = {at.line - 1, static_cast<int>(model_.Line(at.line - 1).size())};
     } else {
-      if (at.line == LineCount() - 1) return buffer_.End();
+      if (at.line == LineCount() - 1) return model_.End();
       utf16 = target - line.size() - 1;
       at = {at.line + 1, 0};
     }
@@ -293,13 +296,13 @@ TextPosition MeasurementEdit::StepUtf16(TextPosition from, std::int64_t utf16) c
 TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
   const int last = LineCount() - 1;
   const auto step = [&](bool forward, QTextLayout::CursorMode mode) -> TextPosition {
-    const std::string_view line = buffer_.Line(from.line);
+    const std::string_view line = model_.Line(from.line);
     if (forward && from.column >= static_cast<int>(line.size())) {
       return from.line < last ? TextPosition{from.line + 1, 0} : from;
     }
     if (!forward && from.column == 0) {
       return from.line > 0
-                 ? TextPosition{from.line - 1, static_cast<int>(buffer_.Line(from.line - 1).size())}
+                 ? TextPosition{from.line - 1, static_cast<int>(model_.Line(from.line - 1).size())}
                  : from;
     }
     const auto layout = Layout(from.line);
@@ -323,7 +326,7 @@ TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
     case Move::kPreviousWord:
       return step(false, QTextLayout::SkipWords);
     case Move::kNextLine:
-      return from.line < last ? to_line(from.line + 1) : buffer_.End();
+      return from.line < last ? to_line(from.line + 1) : model_.End();
     case Move::kPreviousLine:
       return from.line > 0 ? to_line(from.line - 1) : TextPosition{};
     case Move::kNextPage:
@@ -333,11 +336,11 @@ TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
     case Move::kStartOfLine:
       return {from.line, 0};
     case Move::kEndOfLine:
-      return {from.line, static_cast<int>(buffer_.Line(from.line).size())};
+      return {from.line, static_cast<int>(model_.Line(from.line).size())};
     case Move::kStartOfText:
       return {};
     case Move::kEndOfText:
-      return buffer_.End();
+      return model_.End();
   }
   return from;
 }
@@ -376,7 +379,7 @@ bool MeasurementEdit::HandleMove(QKeyEvent* event) {
   for (const KeyMove& entry : kMoves) {
     if (!event->matches(entry.key)) continue;
     const auto move = static_cast<Move>(entry.move);
-    const ListModel::Selection& selection = buffer_.selection();
+    const ListModel::Selection& selection = model_.selection();
     const bool vertical = move == Move::kNextLine || move == Move::kPreviousLine ||
                           move == Move::kNextPage || move == Move::kPreviousPage;
     if (vertical && desired_x_ < 0)
@@ -430,25 +433,25 @@ bool MeasurementEdit::HandleEdit(QKeyEvent* event) {
 }
 
 void MeasurementEdit::Edit(std::string_view utf8, Merge merge) {
-  if (utf8.empty() && buffer_.selection().Empty()) return;
-  buffer_.Insert(utf8, merge);
+  if (utf8.empty() && model_.selection().Empty()) return;
+  model_.Insert(utf8, merge);
   TextChanged();
 }
 
 // Removes the selection, or the text from the cursor to where `move` would take it.
 void MeasurementEdit::Erase(Move move, Merge merge) {
-  const ListModel::Selection& selection = buffer_.selection();
+  const ListModel::Selection& selection = model_.selection();
   if (!selection.Empty()) return Edit({});
-  buffer_.Erase(selection.cursor, Moved(selection.cursor, move), merge);
+  model_.Erase(selection.cursor, Moved(selection.cursor, move), merge);
   TextChanged();
 }
 
 void MeasurementEdit::MoveCursor(TextPosition cursor, bool keep_anchor) {
-  SetSelection(keep_anchor ? buffer_.selection().anchor : cursor, cursor);
+  SetSelection(keep_anchor ? model_.selection().anchor : cursor, cursor);
 }
 
 void MeasurementEdit::ReplaceRange(TextPosition from, TextPosition to, const QString& text) {
-  buffer_.Select(from, to);
+  model_.Select(from, to);
   Edit(View(AsLines(text)));
 }
 
@@ -463,7 +466,7 @@ void MeasurementEdit::TextChanged() {
 
 void MeasurementEdit::CaretMoved() {
   if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImQueryInput);
-  const ListModel::Selection now = buffer_.selection();
+  const ListModel::Selection now = model_.selection();
   if (now.anchor == shown_.anchor && now.cursor == shown_.cursor) return;
   // Dragging with the mouse publishes the selection when the button is let go.
   if (!now.Empty() && !selecting_ && QApplication::clipboard()->supportsSelection()) {
@@ -538,8 +541,8 @@ bool MeasurementEdit::event(QEvent* event) {
 
 void MeasurementEdit::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
-  painter.setPen(palette().color(QPalette::Text));
-  const ListModel::Selection& selection = buffer_.selection();
+  const int series_end = SeriesEndLine();
+  const ListModel::Selection& selection = model_.selection();
   const TextPosition start = selection.Start();
   const TextPosition end = selection.End();
   const int first = FirstVisibleLine();
@@ -555,9 +558,9 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
     const QString text = LineText(k);
     QList<QTextLayout::FormatRange> selected;
     if (!selection.Empty() && start.line <= k && k <= end.line) {
-      const int from = k == start.line ? Utf16Column(buffer_.Line(k), start.column) : 0;
+      const int from = k == start.line ? Utf16Column(model_.Line(k), start.column) : 0;
       const int to =
-          k == end.line ? Utf16Column(buffer_.Line(k), end.column) : static_cast<int>(text.size());
+          k == end.line ? Utf16Column(model_.Line(k), end.column) : static_cast<int>(text.size());
       QTextLayout::FormatRange range;
       range.start = from;
       range.length = to - from;
@@ -571,11 +574,13 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
       }
     }
     if (preedit) {  // the selection stands around the input method's text
-      const int at = Utf16Column(buffer_.Line(k), selection.cursor.column);
+      const int at = Utf16Column(model_.Line(k), selection.cursor.column);
       for (QTextLayout::FormatRange& range : selected) {
         if (range.start >= at) range.start += static_cast<int>(preedit_.size());
       }
     }
+    // Lines past the end of the values take part in no statistic and are shown dimmed.
+    painter.setPen(palette().color(k < series_end ? QPalette::Text : QPalette::PlaceholderText));
     layout->draw(&painter, origin, selected);
     widest = std::max(widest, static_cast<int>(layout->lineAt(0).naturalTextWidth()));
     if (k == selection.cursor.line && hasFocus() && caret_shown_ &&
@@ -587,11 +592,20 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
       painter.fillRect(CaretRect(*drop_caret_), palette().color(QPalette::Text));
     }
   }
+  PaintSeriesEnd(painter, series_end);
   if (event->rect() == viewport()->rect()) {
     const int room = viewport()->width() - 2 * kMargin;
     const int range = std::max(0, widest + fontMetrics().averageCharWidth() - room);
     horizontalScrollBar()->setMaximum(std::max(range, horizontalScrollBar()->value()));
   }
+}
+
+// A rule above the first line that no statistic reads, where anything follows the values.
+void MeasurementEdit::PaintSeriesEnd(QPainter& painter, int end) const {
+  if (end >= LineCount() || (end == 0 && LineCount() == 1)) return;
+  const int y = static_cast<int>(LineOrigin(end).y());
+  if (y < 0 || y >= viewport()->height()) return;
+  painter.fillRect(QRect(0, y, viewport()->width(), 1), palette().color(QPalette::PlaceholderText));
 }
 
 void MeasurementEdit::resizeEvent(QResizeEvent* event) {
@@ -613,7 +627,7 @@ void MeasurementEdit::keyPressEvent(QKeyEvent* event) {
 void MeasurementEdit::inputMethodEvent(QInputMethodEvent* event) {
   const bool input = !event->commitString().isEmpty() || event->replacementLength() > 0 ||
                      event->preeditString() != preedit_;
-  if (input && !buffer_.selection().Empty() &&
+  if (input && !model_.selection().Empty() &&
       (!event->commitString().isEmpty() || !event->preeditString().isEmpty())) {
     Edit({});
   }
@@ -621,12 +635,12 @@ void MeasurementEdit::inputMethodEvent(QInputMethodEvent* event) {
     const TextPosition cursor = CursorPosition();
     const TextPosition from = StepUtf16(cursor, event->replacementStart());
     const TextPosition to = StepUtf16(from, event->replacementLength());
-    buffer_.Select(from, to);
+    model_.Select(from, to);
     const QByteArray utf8 = AsLines(event->commitString());
     if (utf8.isEmpty() && from == to) {
-      buffer_.Select(cursor, cursor);
+      model_.Select(cursor, cursor);
     } else {
-      buffer_.Insert(View(utf8), from == to ? Merge::kTyping : Merge::kNone);
+      model_.Insert(View(utf8), from == to ? Merge::kTyping : Merge::kNone);
       TextChanged();
     }
   }
@@ -646,7 +660,7 @@ void MeasurementEdit::ApplyPreedit(const QInputMethodEvent& event) {
   preedit_formats_.clear();
   preedit_cursor_ = static_cast<int>(preedit_.size());
   preedit_cursor_shown_ = true;
-  const int at = Utf16Column(buffer_.Line(CursorPosition().line), CursorPosition().column);
+  const int at = Utf16Column(model_.Line(CursorPosition().line), CursorPosition().column);
   for (const QInputMethodEvent::Attribute& attribute : event.attributes()) {
     if (attribute.type == QInputMethodEvent::Cursor) {
       preedit_cursor_ = std::clamp(attribute.start, 0, static_cast<int>(preedit_.size()));
@@ -683,10 +697,10 @@ QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
 // Positions count UTF-16 units in the cursor's line, which is the surrounding text; the anchor
 // may lie outside it when the selection spans lines.
 QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query, QVariant argument) const {
-  const ListModel::Selection& selection = buffer_.selection();
+  const ListModel::Selection& selection = model_.selection();
   const TextPosition cursor = selection.cursor;
   const auto in_line = [&](TextPosition position) -> std::int64_t {
-    return buffer_.Utf16Offset(position) - buffer_.Utf16Offset({cursor.line, 0});
+    return model_.Utf16Offset(position) - model_.Utf16Offset({cursor.line, 0});
   };
   const int limit = argument.isValid() ? std::max(0, argument.toInt()) : 1024;
   switch (query) {
@@ -699,17 +713,17 @@ QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query, QVariant 
     case Qt::ImFont:
       return font();
     case Qt::ImCursorPosition:
-      return Utf16Column(buffer_.Line(cursor.line), cursor.column);
+      return Utf16Column(model_.Line(cursor.line), cursor.column);
     case Qt::ImAnchorPosition:
       return static_cast<qlonglong>(in_line(selection.anchor));
     case Qt::ImAbsolutePosition:
-      return static_cast<qlonglong>(buffer_.Utf16Offset(cursor));
+      return static_cast<qlonglong>(model_.Utf16Offset(cursor));
     case Qt::ImSurroundingText:
       return LineText(cursor.line);
     case Qt::ImTextBeforeCursor:
-      return FromUtf8(buffer_.Text(StepUtf16(cursor, -limit), cursor));
+      return FromUtf8(model_.Text(StepUtf16(cursor, -limit), cursor));
     case Qt::ImTextAfterCursor:
-      return FromUtf8(buffer_.Text(cursor, StepUtf16(cursor, limit)));
+      return FromUtf8(model_.Text(cursor, StepUtf16(cursor, limit)));
     case Qt::ImCurrentSelection:
       return SelectedText();
     case Qt::ImMaximumTextLength:
@@ -782,7 +796,7 @@ void MeasurementEdit::mouseReleaseEvent(QMouseEvent* event) {
     MoveCursor(PositionAt(event->position().toPoint()), false);
   }
   selecting_ = false;
-  if (QApplication::clipboard()->supportsSelection() && !buffer_.selection().Empty()) {
+  if (QApplication::clipboard()->supportsSelection() && !model_.selection().Empty()) {
     primary_.start(0, this);
   }
 }
@@ -793,7 +807,7 @@ void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   drag_pending_ = false;
   const TextPosition at = PositionAt(event->position().toPoint());
-  const std::string_view line = buffer_.Line(at.line);
+  const std::string_view line = model_.Line(at.line);
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   int from = at.column;
   int to = at.column;
@@ -805,14 +819,14 @@ void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 bool MeasurementEdit::InSelection(TextPosition position) const {
-  const ListModel::Selection& selection = buffer_.selection();
+  const ListModel::Selection& selection = model_.selection();
   return !selection.Empty() && selection.Start() <= position && position <= selection.End();
 }
 
 // The line and the break after it, so that cutting it takes the whole line away.
 void MeasurementEdit::SelectLineWithBreak(int k) {
   const TextPosition end =
-      k + 1 < LineCount() ? TextPosition{k + 1, 0} : TextPosition{k, int(buffer_.Line(k).size())};
+      k + 1 < LineCount() ? TextPosition{k + 1, 0} : TextPosition{k, int(model_.Line(k).size())};
   SetSelection({k, 0}, end);
 }
 
@@ -847,22 +861,22 @@ void MeasurementEdit::AutoScroll() {
 // here; Ctrl copies it.
 void MeasurementEdit::StartDrag() {
   drag_pending_ = false;
-  const ListModel::Selection dragged = buffer_.selection();
+  const ListModel::Selection dragged = model_.selection();
   auto* data = new QMimeData;
   data->setText(SelectedText());
   QPointer<QDrag> drag = new QDrag(this);
   drag->setMimeData(data);
   drag_data_ = data;
   dropped_here_ = false;
-  const std::uint64_t edits = buffer_.EditCount();
+  const std::uint64_t edits = model_.EditCount();
   const QPointer<MeasurementEdit> alive(this);
   const Qt::DropAction action =
       RunDrag ? RunDrag(*drag) : drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
   if (!alive) return;  // the window closed while the drag ran
   drag_data_ = nullptr;
   if (drag) drag->deleteLater();
-  if (action == Qt::MoveAction && !dropped_here_ && buffer_.EditCount() == edits) {
-    buffer_.Select(dragged.anchor, dragged.cursor);
+  if (action == Qt::MoveAction && !dropped_here_ && model_.EditCount() == edits) {
+    model_.Select(dragged.anchor, dragged.cursor);
     Edit({});
   }
 }
@@ -932,24 +946,24 @@ void MeasurementEdit::dropEvent(QDropEvent* event) {
 // One undo step puts the text at `at`, selected, and with `move` takes the selection away.
 void MeasurementEdit::DropText(const QString& text, TextPosition at, bool move) {
   const QByteArray utf8 = AsLines(text);
-  const ListModel::Selection dragged = buffer_.selection();
+  const ListModel::Selection dragged = model_.selection();
   const std::int64_t length = QString::fromUtf8(utf8).size();
-  std::int64_t start = buffer_.Utf16Offset(at);
+  std::int64_t start = model_.Utf16Offset(at);
   if (move && dragged.Start() < at)
-    start -= buffer_.Utf16Offset(dragged.End()) - buffer_.Utf16Offset(dragged.Start());
-  buffer_.OpenStep();
+    start -= model_.Utf16Offset(dragged.End()) - model_.Utf16Offset(dragged.Start());
+  model_.OpenStep();
   // Of the two changes, the later one in the text goes first so the other's places stay valid.
   if (move && dragged.Start() < at) {
-    buffer_.Select(at, at);
-    buffer_.Insert(View(utf8));
+    model_.Select(at, at);
+    model_.Insert(View(utf8));
   }
-  if (move) buffer_.Erase(dragged.Start(), dragged.End());
+  if (move) model_.Erase(dragged.Start(), dragged.End());
   if (!move || at < dragged.Start()) {
-    buffer_.Select(at, at);
-    buffer_.Insert(View(utf8));
+    model_.Select(at, at);
+    model_.Insert(View(utf8));
   }
-  buffer_.Select(buffer_.PositionAtUtf16(start), buffer_.PositionAtUtf16(start + length));
-  buffer_.CloseStep();
+  model_.Select(model_.PositionAtUtf16(start), model_.PositionAtUtf16(start + length));
+  model_.CloseStep();
   TextChanged();
 }
 
@@ -961,15 +975,18 @@ void MeasurementEdit::ShowDropCaret(std::optional<TextPosition> at) {
 
 void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  const bool selected = !buffer_.selection().Empty();
+  const bool selected = !model_.selection().Empty();
   const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled,
                        auto slot) {
     QAction* action = menu.addAction(text, this, slot);
     action->setShortcut(key);
     action->setEnabled(enabled);
   };
-  add(tr("&Rückgängig"), QKeySequence::Undo, buffer_.CanUndo(), &MeasurementEdit::undo);
-  add(tr("&Wiederherstellen"), QKeySequence::Redo, buffer_.CanRedo(), &MeasurementEdit::redo);
+  // Every key that works is named, not only the platform's first.
+  add(tr("&Rückgängig") + u'\t' + desktop::KeysText(desktop::kNamedUndoKeys), QKeySequence::Undo,
+      model_.CanUndo(), &MeasurementEdit::undo);
+  add(tr("&Wiederherstellen") + u'\t' + desktop::KeysText(desktop::kNamedRedoKeys),
+      QKeySequence::Redo, model_.CanRedo(), &MeasurementEdit::redo);
   menu.addSeparator();
   add(tr("&Ausschneiden"), QKeySequence::Cut, selected, &MeasurementEdit::cut);
   add(tr("&Kopieren"), QKeySequence::Copy, selected, &MeasurementEdit::copy);
@@ -998,7 +1015,7 @@ void MeasurementEdit::timerEvent(QTimerEvent* event) {
   if (event->timerId() == triple_click_.timerId()) return triple_click_.stop();
   if (event->timerId() == primary_.timerId()) {
     primary_.stop();
-    if (!buffer_.selection().Empty()) {
+    if (!model_.selection().Empty()) {
       QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
     }
     return;

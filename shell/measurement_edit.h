@@ -13,10 +13,13 @@
 #include <string_view>
 
 #include "list_model.h"
+#include "series_end.h"
 
 class QAccessibleEvent;
 class QDrag;
 class QMimeData;
+class QPainter;
+class QTextLayout;
 
 // The list of measurement values: a multi-line text field over a model that keeps the text as
 // lines, which the evaluation reads and replaces in place. Only the lines in view are laid out
@@ -30,8 +33,11 @@ class MeasurementEdit : public QAbstractScrollArea {
   ~MeasurementEdit() override;
 
   // The lines, the selection and the undo history; the view follows every change of it.
-  ListModel& model() { return buffer_; }
-  const ListModel& model() const { return buffer_; }
+  ListModel& model() { return model_; }
+  const ListModel& model() const { return model_; }
+
+  // The first line that no statistic reads: the first empty one, or LineCount().
+  int SeriesEndLine() const { return series_end_.Find(model_); }
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
@@ -39,12 +45,12 @@ class MeasurementEdit : public QAbstractScrollArea {
   // Lines replaced while a group is open undo as one step and are shown when it closes.
   class EditGroup {
    public:
-    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.buffer_.EditCount()) {
-      edit_.buffer_.OpenStep();
+    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.model_.EditCount()) {
+      edit_.model_.OpenStep();
     }
     ~EditGroup() {
-      edit_.buffer_.CloseStep();
-      if (edit_.buffer_.EditCount() != edits_) edit_.TextChanged();
+      edit_.model_.CloseStep();
+      if (edit_.model_.EditCount() != edits_) edit_.TextChanged();
     }
     EditGroup(const EditGroup&) = delete;
     EditGroup& operator=(const EditGroup&) = delete;
@@ -58,8 +64,8 @@ class MeasurementEdit : public QAbstractScrollArea {
   QString toPlainText() const;
   // Replaces the whole text; CR LF and CR become line breaks. Undo cannot bring back the old one.
   void setPlainText(const QString& text);
-  int LineCount() const { return buffer_.LineCount(); }
-  TextPosition CursorPosition() const { return buffer_.selection().cursor; }
+  int LineCount() const { return model_.LineCount(); }
+  TextPosition CursorPosition() const { return model_.selection().cursor; }
   QString SelectedText() const;
   void SetSelection(TextPosition anchor, TextPosition cursor);
   // Where line k stands in the view, scrolled as it is.
@@ -86,6 +92,8 @@ class MeasurementEdit : public QAbstractScrollArea {
   Q_INVOKABLE QVariant inputMethodQuery(Qt::InputMethodQuery query, QVariant argument) const;
 
  signals:
+  // After every change of the text, from the field or from elsewhere.
+  void textChanged();
   // Data that carries local files was dropped on the list; its text is not inserted.
   void filesDropped(const QList<QUrl>& urls);
 
@@ -160,6 +168,7 @@ class MeasurementEdit : public QAbstractScrollArea {
   void EnsureCursorVisible();
   void EnsureVisible(TextPosition position);
   void RestartBlink();
+  void PaintSeriesEnd(QPainter& painter, int end) const;
 
   // Input method
   void ClearPreedit();
@@ -180,7 +189,8 @@ class MeasurementEdit : public QAbstractScrollArea {
   // Text inserted, removed or replaced, from the model's report of a change.
   void AnnounceChange(const LinesChanged& change);
 
-  ListModel buffer_;
+  ListModel model_;
+  mutable SeriesEnd series_end_;
   int desired_x_ = -1;  // where up and down aim, kept over short lines
   bool caret_shown_ = true;
   bool selecting_ = false;  // the left button is down and drags the selection

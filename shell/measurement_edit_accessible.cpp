@@ -269,17 +269,17 @@ void MeasurementEdit::Send(QAccessibleEvent& event) {
 // The selection goes first, as it moves the caret along.
 void MeasurementEdit::AnnounceCaret(const ListModel::Selection& before) {
   if (!Announcing()) return;
-  const ListModel::Selection& now = buffer_.selection();
+  const ListModel::Selection& now = model_.selection();
   const bool selection_changed = !(now.Empty() && before.Empty()) &&
                                  (now.Start() != before.Start() || now.End() != before.End());
   if (selection_changed) {
-    QAccessibleTextSelectionEvent event(this, static_cast<int>(buffer_.Utf16Offset(now.Start())),
-                                        static_cast<int>(buffer_.Utf16Offset(now.End())));
-    event.setCursorPosition(static_cast<int>(buffer_.Utf16Offset(now.cursor)));
+    QAccessibleTextSelectionEvent event(this, static_cast<int>(model_.Utf16Offset(now.Start())),
+                                        static_cast<int>(model_.Utf16Offset(now.End())));
+    event.setCursorPosition(static_cast<int>(model_.Utf16Offset(now.cursor)));
     Send(event);
   }
   if (now.cursor != before.cursor) {
-    QAccessibleTextCursorEvent event(this, static_cast<int>(buffer_.Utf16Offset(now.cursor)));
+    QAccessibleTextCursorEvent event(this, static_cast<int>(model_.Utf16Offset(now.cursor)));
     Send(event);
   }
 }
@@ -296,10 +296,10 @@ void MeasurementEdit::AnnounceChange(const LinesChanged& change) {
   std::string inserted;
   for (int k = change.first; k < change.first + change.inserted; ++k) {
     if (k > change.first) inserted += '\n';
-    inserted += buffer_.Line(k);
+    inserted += model_.Line(k);
   }
-  std::int64_t at = buffer_.Utf16Offset({change.first, 0});
-  const bool followed = change.first + change.inserted < buffer_.LineCount();
+  std::int64_t at = model_.Utf16Offset({change.first, 0});
+  const bool followed = change.first + change.inserted < model_.LineCount();
   // Whole lines that came or went take a line break with them: the one after them where a line
   // follows, else the one before.
   if (change.removed.empty() || change.inserted == 0) {
@@ -308,7 +308,7 @@ void MeasurementEdit::AnnounceChange(const LinesChanged& change) {
       whole += '\n';
     } else {
       whole.insert(0, 1, '\n');
-      at = change.inserted == 0 ? buffer_.Utf16Length() : at - 1;
+      at = change.inserted == 0 ? model_.Utf16Length() : at - 1;
     }
   }
   QString old_text = QString::fromStdString(removed);

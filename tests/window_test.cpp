@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
@@ -110,7 +111,8 @@ void WindowTest::cleanup() { CloseWindow(window_); }
 void WindowTest::startsEmpty() {
   QCOMPARE(window_->windowTitle(), QStringLiteral("Messwerte Auswerten"));
   QCOMPARE(window_->size(), QSize(688, 446));
-  QCOMPARE(window_->pos(), QPoint(179, 125));
+  // Where it stands depends on the screen: window_screen_test.
+  QVERIFY(window_->screen()->availableGeometry().contains(window_->frameGeometry()));
   QVERIFY(memo()->toPlainText().isEmpty());
   for (const char* name : kFields) QVERIFY2(field(name)->text().isEmpty(), name);
   QVERIFY(!window_->windowIcon().isNull());
@@ -582,8 +584,8 @@ void WindowTest::contextMenuOffersTheEdits() {
     if (!menu) return;
     for (QAction* action : menu->actions()) {
       if (action->isSeparator()) continue;
-      offered << action->text() + (action->isEnabled() ? "" : " (aus)");
-      if (action->text() == QStringLiteral("&Löschen")) action->trigger();
+      offered << action->text().section(u'\t', 0, 0) + (action->isEnabled() ? "" : " (aus)");
+      if (action->text().startsWith(QStringLiteral("&Löschen"))) action->trigger();
     }
     menu->close();
   });
