@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -92,6 +93,7 @@ MeasurementEdit::MeasurementEdit(QWidget* parent) : QAbstractScrollArea(parent) 
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
   verticalScrollBar()->setSingleStep(1);
+  setAcceptDrops(true);
   UpdateScrollBars();
 }
 
@@ -588,7 +590,45 @@ void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
   add(tr("&Löschen"), QKeySequence::Delete, selected, [this] { Edit({}); });
   menu.addSeparator();
   add(tr("Alles &markieren"), QKeySequence::SelectAll, true, &MeasurementEdit::selectAll);
+  // What the window adds to the list, such as opening and saving files.
+  if (!actions().isEmpty()) {
+    menu.addSeparator();
+    menu.addActions(actions());
+  }
   menu.exec(event->globalPos());
+}
+
+namespace {
+
+QList<QUrl> LocalFiles(const QMimeData& data) {
+  QList<QUrl> files;
+  for (const QUrl& url : data.urls()) {
+    if (url.isLocalFile()) files << url;
+  }
+  return files;
+}
+
+}  // namespace
+
+void MeasurementEdit::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+
+void MeasurementEdit::dragMoveEvent(QDragMoveEvent* event) {
+  if (!LocalFiles(*event->mimeData()).isEmpty() || event->mimeData()->hasText()) {
+    event->acceptProposedAction();
+  }
+}
+
+void MeasurementEdit::dropEvent(QDropEvent* event) {
+  const QMimeData& data = *event->mimeData();
+  if (const QList<QUrl> files = LocalFiles(data); !files.isEmpty()) {
+    event->acceptProposedAction();
+    emit filesDropped(files);
+  } else if (data.hasText()) {
+    event->acceptProposedAction();
+    const TextPosition at = PositionAt(event->position().toPoint());
+    SetSelection(at, at);
+    InsertText(data.text());
+  }
 }
 
 void MeasurementEdit::focusInEvent(QFocusEvent* event) {

@@ -2,7 +2,9 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QList>
 #include <QString>
+#include <QUrl>
 #include <memory>
 #include <string_view>
 
@@ -66,6 +68,10 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void paste();
   void selectAll();
 
+ signals:
+  // Local files were dropped on the list; their text is not inserted.
+  void filesDropped(const QList<QUrl>& urls);
+
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -78,6 +84,9 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
