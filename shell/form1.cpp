@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include <QCloseEvent>
 #include <QIcon>
 #include <QLocale>
 #include <QMessageBox>
@@ -44,6 +45,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setWindowIcon(icon);
 
   ShowError = [this](const QString& message) { QMessageBox::critical(this, kTitle, message); };
+  Files = new SeriesActions(*Memo1, *this);
+  Files->ShowError = [this](const QString& message) { ShowError(message); };
 
   connect(btnAnzahl, &QPushButton::clicked, this, &TForm1::btnAnzahlClick);
   connect(btnMittelwert, &QPushButton::clicked, this, &TForm1::btnMittelwertClick);
@@ -52,6 +55,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(brnKleinsterMessw, &QPushButton::clicked, this, &TForm1::brnKleinsterMesswClick);
   connect(btnAbweichung, &QPushButton::clicked, this, &TForm1::btnAbweichungClick);
   connect(btnMemoReset, &QPushButton::clicked, this, &TForm1::btnMemoResetClick);
+}
+
+void TForm1::OpenAtStart(const QString& path) { Files->OpenLater(path); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  Files->KeepForRecovery();
+  QWidget::closeEvent(event);
 }
 
 void TForm1::btnAnzahlClick() { Run(messwerte::btnAnzahlClick); }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "evaluation.h"
+#include "series_actions.h"
 #include "ui_form1.h"
 
 // The program's window: the list of measurement values, a button for each operation and the
@@ -20,6 +21,10 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   // Tells the user about an error of an operation; a message box unless replaced.
   std::function<void(const QString& message)> ShowError;
 
+  // Opens the file named on the command line once the window is shown.
+  void OpenAtStart(const QString& path);
+  SeriesActions& files() { return *Files; }
+
   void btnAnzahlClick();
   void btnMittelwertClick();
   void btnGroessterMesswClick();
@@ -28,11 +33,16 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   void btnquadr_MittelwertClick();
   void btnMemoResetClick();
 
+ protected:
+  // Keeps a changed list in the recovery file; closing goes on whatever happens.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   using Operation = void (*)(messwerte::Form&, messwerte::Auswertung&);
   void Run(Operation operation);
 
   messwerte::Auswertung Auswertung;
+  SeriesActions* Files;
 };
 
 extern TForm1* Form1;
