@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "exception.h"
+#include "series_file.h"
 
 TForm1* Form1 = nullptr;
 
@@ -52,6 +53,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(brnKleinsterMessw, &QPushButton::clicked, this, &TForm1::brnKleinsterMesswClick);
   connect(btnAbweichung, &QPushButton::clicked, this, &TForm1::btnAbweichungClick);
   connect(btnMemoReset, &QPushButton::clicked, this, &TForm1::btnMemoResetClick);
+}
+
+void TForm1::OpenAtStart(const QString& path) {
+  QString error;
+  const std::optional<SeriesFile> file = SeriesFile::Open(path, &error);
+  if (!file) {
+    ShowError(error);
+    return;
+  }
+  Memo1->setPlainText(QString::fromUtf8(file->Lines(0)));
 }
 
 void TForm1::btnAnzahlClick() { Run(messwerte::btnAnzahlClick); }

@@ -20,6 +20,10 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   // Tells the user about an error of an operation; a message box unless replaced.
   std::function<void(const QString& message)> ShowError;
 
+  // Puts the values of the file at `path` in the list; a file that cannot be read leaves the
+  // list as it is and tells the user why.
+  void OpenAtStart(const QString& path);
+
   void btnAnzahlClick();
   void btnMittelwertClick();
   void btnGroessterMesswClick();
