@@ -201,7 +201,7 @@ bool SeriesActions::KeepForRecovery() {
   const QString text = list_.toPlainText();
   const QString path = RecoveryPath();
   if (!HoldsValues(text) || path.isEmpty()) return false;
-  QString failure;
+  QString failure = QStringLiteral("Der Ordner lässt sich nicht anlegen.");
   if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
       !WriteWhole(path, text.toUtf8(), &failure)) {
     qWarning("messwerte: die Liste konnte nicht in %s gesichert werden: %s", qPrintable(path),
