@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -82,7 +83,7 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
       open_(new QAction(tr("&Datei öffnen…"), this)),
       save_(new QAction(tr("Liste &speichern unter…"), this)),
       restore_(new QAction(tr("Le&tzte Liste wiederherstellen"), this)),
-      unchanged_revision_(list.Revision()) {
+      unchanged_revision_(Revision()) {
   open_->setShortcut(QKeySequence::Open);
   save_->setShortcut(QKeySequence::Save);
   restore_->setVisible(QFileInfo::exists(RecoveryPath()));
@@ -90,7 +91,9 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
   list_.addAction(save_);
   list_.addAction(restore_);
 
-  ShowError = [](const QString&) {};
+  ShowError = [this](const QString& message) {
+    QMessageBox::critical(&window_, window_.windowTitle(), message);
+  };
   ChooseFileToOpen = [this](const QString& folder) {
     return QFileDialog::getOpenFileName(&window_, tr("Datei öffnen"), folder, kFilters);
   };
@@ -160,7 +163,7 @@ bool SeriesActions::Save(const QString& path) {
                   .arg(Quoted(path), failure));
     return false;
   }
-  unchanged_revision_ = list_.Revision();
+  unchanged_revision_ = Revision();
   Remember(path);
   return true;
 }
@@ -197,7 +200,7 @@ bool SeriesActions::Restore() {
 }
 
 bool SeriesActions::KeepForRecovery() {
-  if (list_.Revision() == unchanged_revision_) return false;
+  if (Revision() == unchanged_revision_) return false;
   const QString text = list_.toPlainText();
   const QString path = RecoveryPath();
   if (!HoldsValues(text) || path.isEmpty()) return false;
@@ -212,11 +215,13 @@ bool SeriesActions::KeepForRecovery() {
   return true;
 }
 
+std::uint64_t SeriesActions::Revision() { return list_.Revision(); }
+
 void SeriesActions::Replace(const QString& text) {
   list_.selectAll();
   list_.InsertText(text);
   list_.SetSelection({}, {});
-  unchanged_revision_ = list_.Revision();
+  unchanged_revision_ = Revision();
 }
 
 void SeriesActions::Remember(const QString& path) {

@@ -55,6 +55,8 @@ class SeriesActions : public QObject {
   QAction* restoreAction() const { return restore_; }
 
  private:
+  // Changes whenever the list's text changes.
+  std::uint64_t Revision();
   void Replace(const QString& text);
   void Remember(const QString& path);
 
