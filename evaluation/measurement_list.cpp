@@ -9,8 +9,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "huge_pages.h"
-
 namespace messwerte {
 
 std::uint64_t NewRevision() {
@@ -40,34 +38,53 @@ std::size_t CountLineFeeds(std::string_view all) {
 
 }  // namespace
 
-LineList::LineList(std::string text) : text_(std::move(text)), revision_(NewRevision()) {
-  const std::string_view all = text_;
-  if (all.empty()) return;
-  const bool any_cr = all.find('\r') != std::string_view::npos;
-  lines_.reserve(CountLineFeeds(all) + 1);
-  AdviseHugePages(lines_.data(), lines_.capacity() * sizeof lines_[0]);
+LineViews SplitLines(std::string_view all, LineBreaks breaks) {
+  const bool any_cr = breaks != LineBreaks::kLineFeed && all.find('\r') != std::string_view::npos;
+  const bool any_separator =
+      breaks == LineBreaks::kUnicode && all.find("\xe2\x80") != std::string_view::npos;
+  LineViews lines;
+  lines.reserve(CountLineFeeds(all) + 1);
   std::size_t begin = 0;
-  // A line ends at the break at `at`; CR LF is one break, so its LF, when it comes, lies before
-  // the next line's start and is passed over.
+  // A line ends at a break that begins at `at`. A break's later bytes, such as the LF of CR LF,
+  // lie before the next line's start and are passed over; a lead byte of U+2028 or U+2029 begins
+  // no break unless the two bytes after it complete one of them.
   const auto line_break = [&](std::size_t at) {
     if (at < begin) return;
-    lines_.push_back(all.substr(begin, at - begin));
-    begin = at + (all[at] == '\r' && at + 1 < all.size() && all[at + 1] == '\n' ? 2 : 1);
+    std::size_t length = 1;
+    if (all[at] == '\r') {
+      if (at + 1 < all.size() && all[at + 1] == '\n') length = 2;
+    } else if (all[at] == '\xe2') {
+      if (at + 2 >= all.size() || all[at + 1] != '\x80' ||
+          (all[at + 2] != '\xa8' && all[at + 2] != '\xa9')) {
+        return;
+      }
+      length = 3;
+    }
+    lines.push_back(all.substr(begin, at - begin));
+    begin = at + length;
   };
   std::size_t i = 0;
 #if defined(__SSE2__)
   // Sixteen bytes at a time: lines are short, a search call for each would cost more.
   for (; i + 16 <= all.size(); i += 16) {
-    unsigned breaks = Matches(all.data() + i, '\n');
-    if (any_cr) breaks |= Matches(all.data() + i, '\r');
-    for (; breaks != 0; breaks &= breaks - 1)
-      line_break(i + static_cast<std::size_t>(std::countr_zero(breaks)));
+    unsigned found = Matches(all.data() + i, '\n');
+    if (any_cr) found |= Matches(all.data() + i, '\r');
+    if (any_separator) found |= Matches(all.data() + i, '\xe2');
+    for (; found != 0; found &= found - 1)
+      line_break(i + static_cast<std::size_t>(std::countr_zero(found)));
   }
 #endif
-  for (; i < all.size(); ++i)
-    if (all[i] == '\n' || (any_cr && all[i] == '\r')) line_break(i);
+  for (; i < all.size(); ++i) {
+    const char c = all[i];
+    if (c == '\n' || (any_cr && c == '\r') || (any_separator && c == '\xe2')) line_break(i);
+  }
   // A break at the very end leaves an empty last line, as in a text field.
-  lines_.push_back(all.substr(begin));
+  lines.push_back(all.substr(begin));
+  return lines;
+}
+
+LineList::LineList(std::string text) : text_(std::move(text)), revision_(NewRevision()) {
+  if (!text_.empty()) lines_ = SplitLines(text_, LineBreaks::kAny);
 }
 
 void LineList::ReplaceLine(int k, std::string_view text) {

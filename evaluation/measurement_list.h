@@ -6,7 +6,22 @@
 #include <string_view>
 #include <vector>
 
+#include "huge_pages.h"
+
 namespace messwerte {
+
+// Which byte sequences end a line.
+enum class LineBreaks {
+  kLineFeed,  // LF only
+  kAny,       // LF, CR LF and a lone CR
+  kUnicode,   // those and the line and paragraph separators U+2028 and U+2029
+};
+
+using LineViews = std::vector<std::string_view, HugePageAllocator<std::string_view>>;
+
+// The lines of `text` without their breaks, views into it: "1\n2" has two lines, "1\n2\n" three
+// (the last empty), "" one empty line.
+LineViews SplitLines(std::string_view text, LineBreaks breaks);
 
 // The lines of the measurement list, numbered from 0; a line is its text without the line break.
 class MeasurementList {
@@ -51,7 +66,7 @@ class LineList final : public MeasurementList {
 
  private:
   std::string text_;
-  std::vector<std::string_view> lines_;  // views into text_ or replaced_
+  LineViews lines_;  // views into text_ or replaced_
   std::deque<std::string> replaced_;
   std::uint64_t revision_;
 };

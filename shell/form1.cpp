@@ -73,14 +73,8 @@ void TForm1::btnquadr_MittelwertClick() { Run(messwerte::btnquadr_MittelwertClic
 void TForm1::btnMemoResetClick() { Run(messwerte::btnMemoResetClick); }
 
 void TForm1::Run(Operation operation) {
-  messwerte::Form form{*Memo1,
-                       *edtAnzahl,
-                       *edtMittelwert,
-                       *edtQuadr_Mittelwe,
-                       *edtGroessterMessw,
-                       *edtKleinsterMessw,
-                       *edtAbweichung,
-                       DecimalSeparator()};
+  messwerte::Form form{Memo1->model(),     *edtAnzahl,         *edtMittelwert, *edtQuadr_Mittelwe,
+                       *edtGroessterMessw, *edtKleinsterMessw, *edtAbweichung, DecimalSeparator()};
   try {
     MeasurementEdit::EditGroup edits(*Memo1);
     operation(form, Auswertung);

@@ -21,36 +21,34 @@ namespace {
 
 constexpr int kMargin = 4;  // between the frame and the text
 
-using Merge = LineBuffer::Merge;
+using Merge = ListModel::Merge;
 
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+std::string_view View(const QByteArray& bytes) {
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
 // Text from other programs may end its lines with CR LF, CR or Unicode's line and paragraph
 // separators; each of them is one line break here, so pasted values do not gain empty lines
-// between them. One pass over the UTF-8, as a pasted series can have a million lines.
+// between them. A pasted series can have a million lines: text without any of them stays as it
+// is.
 QByteArray AsLines(const QString& text) {
   QByteArray utf8 = text.toUtf8();
   const auto end = utf8.cend();
   if (std::find_if(utf8.cbegin(), end, [](char c) { return c == '\r' || c == '\xe2'; }) == end) {
     return utf8;
   }
-  QByteArray lines;
-  lines.reserve(utf8.size());
-  for (auto it = utf8.cbegin(); it != end; ++it) {
-    if (*it == '\r') {
-      lines += '\n';
-      if (it + 1 != end && it[1] == '\n') ++it;
-    } else if (*it == '\xe2' && end - it >= 3 && it[1] == '\x80' &&
-               (it[2] == '\xa8' || it[2] == '\xa9')) {  // U+2028, U+2029
-      lines += '\n';
-      it += 2;
-    } else {
-      lines += *it;
-    }
+  const auto lines = messwerte::SplitLines(View(utf8), messwerte::LineBreaks::kUnicode);
+  QByteArray joined;
+  joined.reserve(utf8.size());
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (k > 0) joined += '\n';
+    joined.append(lines[k].data(), static_cast<qsizetype>(lines[k].size()));
   }
-  return lines;
+  return joined;
 }
 
 // Columns count bytes of UTF-8 in the buffer and UTF-16 units in Qt's layouts.
@@ -60,10 +58,6 @@ int Utf16Column(std::string_view line, int column) {
 
 int ByteColumn(const QString& line, int utf16) {
   return static_cast<int>(line.left(utf16).toUtf8().size());
-}
-
-std::string_view View(const QByteArray& bytes) {
-  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 // Typed text that goes into the list: printable characters and formatting marks, no controls.
@@ -95,36 +89,36 @@ MeasurementEdit::MeasurementEdit(QWidget* parent) : QAbstractScrollArea(parent) 
   verticalScrollBar()->setSingleStep(1);
   setAcceptDrops(true);
   UpdateScrollBars();
+  // Changes that come from elsewhere, such as the evaluation's, show at once.
+  model_.SetListener([this](const LinesChanged&) {
+    UpdateScrollBars();
+    viewport()->update();
+  });
 }
 
 MeasurementEdit::~MeasurementEdit() = default;
 
-void MeasurementEdit::ReplaceLine(int k, std::string_view text) {
-  buffer_.ReplaceLine(k, text);
-  if (!buffer_.StepOpen()) TextChanged();
-}
-
 void MeasurementEdit::SelectLine(int k) {
   if (k < 0 || k >= LineCount()) return;
-  SetSelection({k, 0}, {k, static_cast<int>(buffer_.Line(k).size())});
+  SetSelection({k, 0}, {k, static_cast<int>(model_.Line(k).size())});
 }
 
-QString MeasurementEdit::toPlainText() const { return FromUtf8(buffer_.Text()); }
+QString MeasurementEdit::toPlainText() const { return FromUtf8(model_.Text()); }
 
 void MeasurementEdit::setPlainText(const QString& text) {
-  buffer_.SetText(View(AsLines(text)));
+  model_.SetText(View(AsLines(text)));
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
   TextChanged();
 }
 
 QString MeasurementEdit::SelectedText() const {
-  const LineBuffer::Selection& selection = buffer_.selection();
-  return FromUtf8(buffer_.Text(selection.Start(), selection.End()));
+  const ListModel::Selection& selection = model_.selection();
+  return FromUtf8(model_.Text(selection.Start(), selection.End()));
 }
 
 void MeasurementEdit::SetSelection(TextPosition anchor, TextPosition cursor) {
-  buffer_.Select(anchor, cursor);
+  model_.Select(anchor, cursor);
   desired_x_ = -1;
   EnsureCursorVisible();
   RestartBlink();
@@ -134,12 +128,12 @@ void MeasurementEdit::SetSelection(TextPosition anchor, TextPosition cursor) {
 void MeasurementEdit::InsertText(const QString& text) { Edit(View(AsLines(text))); }
 
 void MeasurementEdit::undo() {
-  buffer_.Undo();
+  model_.Undo();
   TextChanged();
 }
 
 void MeasurementEdit::redo() {
-  buffer_.Redo();
+  model_.Redo();
   TextChanged();
 }
 
@@ -149,7 +143,7 @@ void MeasurementEdit::cut() {
 }
 
 void MeasurementEdit::copy() const {
-  if (!buffer_.selection().Empty()) QApplication::clipboard()->setText(SelectedText());
+  if (!model_.selection().Empty()) QApplication::clipboard()->setText(SelectedText());
 }
 
 void MeasurementEdit::paste() {
@@ -157,9 +151,9 @@ void MeasurementEdit::paste() {
   if (data && data->hasText()) InsertText(data->text());
 }
 
-void MeasurementEdit::selectAll() { SetSelection({}, buffer_.End()); }
+void MeasurementEdit::selectAll() { SetSelection({}, model_.End()); }
 
-QString MeasurementEdit::LineText(int k) const { return FromUtf8(buffer_.Line(k)); }
+QString MeasurementEdit::LineText(int k) const { return FromUtf8(model_.Line(k)); }
 
 // Line k laid out on one line without wrapping, at the origin.
 std::unique_ptr<QTextLayout> MeasurementEdit::Layout(int k) const {
@@ -211,7 +205,7 @@ TextPosition MeasurementEdit::PositionAt(QPoint point) const {
 QRect MeasurementEdit::CursorRect() const {
   const TextPosition cursor = CursorPosition();
   const auto layout = Layout(cursor.line);
-  const int utf16 = Utf16Column(buffer_.Line(cursor.line), cursor.column);
+  const int utf16 = Utf16Column(model_.Line(cursor.line), cursor.column);
   const QPointF origin = LineOrigin(cursor.line);
   const int x = static_cast<int>(origin.x() + layout->lineAt(0).cursorToX(utf16));
   return {x, static_cast<int>(origin.y()), 1, LineHeight()};
@@ -220,13 +214,13 @@ QRect MeasurementEdit::CursorRect() const {
 TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
   const int last = LineCount() - 1;
   const auto step = [&](bool forward, QTextLayout::CursorMode mode) -> TextPosition {
-    const std::string_view line = buffer_.Line(from.line);
+    const std::string_view line = model_.Line(from.line);
     if (forward && from.column >= static_cast<int>(line.size())) {
       return from.line < last ? TextPosition{from.line + 1, 0} : from;
     }
     if (!forward && from.column == 0) {
       return from.line > 0
-                 ? TextPosition{from.line - 1, static_cast<int>(buffer_.Line(from.line - 1).size())}
+                 ? TextPosition{from.line - 1, static_cast<int>(model_.Line(from.line - 1).size())}
                  : from;
     }
     const auto layout = Layout(from.line);
@@ -250,7 +244,7 @@ TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
     case Move::kPreviousWord:
       return step(false, QTextLayout::SkipWords);
     case Move::kNextLine:
-      return from.line < last ? to_line(from.line + 1) : buffer_.End();
+      return from.line < last ? to_line(from.line + 1) : model_.End();
     case Move::kPreviousLine:
       return from.line > 0 ? to_line(from.line - 1) : TextPosition{};
     case Move::kNextPage:
@@ -260,11 +254,11 @@ TextPosition MeasurementEdit::Moved(TextPosition from, Move move) const {
     case Move::kStartOfLine:
       return {from.line, 0};
     case Move::kEndOfLine:
-      return {from.line, static_cast<int>(buffer_.Line(from.line).size())};
+      return {from.line, static_cast<int>(model_.Line(from.line).size())};
     case Move::kStartOfText:
       return {};
     case Move::kEndOfText:
-      return buffer_.End();
+      return model_.End();
   }
   return from;
 }
@@ -303,7 +297,7 @@ bool MeasurementEdit::HandleMove(QKeyEvent* event) {
   for (const KeyMove& entry : kMoves) {
     if (!event->matches(entry.key)) continue;
     const auto move = static_cast<Move>(entry.move);
-    const LineBuffer::Selection& selection = buffer_.selection();
+    const ListModel::Selection& selection = model_.selection();
     const bool vertical = move == Move::kNextLine || move == Move::kPreviousLine ||
                           move == Move::kNextPage || move == Move::kPreviousPage;
     if (vertical && desired_x_ < 0)
@@ -357,21 +351,21 @@ bool MeasurementEdit::HandleEdit(QKeyEvent* event) {
 }
 
 void MeasurementEdit::Edit(std::string_view utf8, Merge merge) {
-  if (utf8.empty() && buffer_.selection().Empty()) return;
-  buffer_.Insert(utf8, merge);
+  if (utf8.empty() && model_.selection().Empty()) return;
+  model_.Insert(utf8, merge);
   TextChanged();
 }
 
 // Removes the selection, or the text from the cursor to where `move` would take it.
 void MeasurementEdit::Erase(Move move, Merge merge) {
-  const LineBuffer::Selection& selection = buffer_.selection();
+  const ListModel::Selection& selection = model_.selection();
   if (!selection.Empty()) return Edit({});
-  buffer_.Erase(selection.cursor, Moved(selection.cursor, move), merge);
+  model_.Erase(selection.cursor, Moved(selection.cursor, move), merge);
   TextChanged();
 }
 
 void MeasurementEdit::MoveCursor(TextPosition cursor, bool keep_anchor) {
-  SetSelection(keep_anchor ? buffer_.selection().anchor : cursor, cursor);
+  SetSelection(keep_anchor ? model_.selection().anchor : cursor, cursor);
 }
 
 void MeasurementEdit::TextChanged() {
@@ -445,7 +439,7 @@ bool MeasurementEdit::event(QEvent* event) {
 void MeasurementEdit::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   painter.setPen(palette().color(QPalette::Text));
-  const LineBuffer::Selection& selection = buffer_.selection();
+  const ListModel::Selection& selection = model_.selection();
   const TextPosition start = selection.Start();
   const TextPosition end = selection.End();
   const int first = FirstVisibleLine();
@@ -460,9 +454,9 @@ void MeasurementEdit::paintEvent(QPaintEvent* event) {
     const QString& text = layout->text();
     QList<QTextLayout::FormatRange> selected;
     if (!selection.Empty() && start.line <= k && k <= end.line) {
-      const int from = k == start.line ? Utf16Column(buffer_.Line(k), start.column) : 0;
+      const int from = k == start.line ? Utf16Column(model_.Line(k), start.column) : 0;
       const int to =
-          k == end.line ? Utf16Column(buffer_.Line(k), end.column) : static_cast<int>(text.size());
+          k == end.line ? Utf16Column(model_.Line(k), end.column) : static_cast<int>(text.size());
       QTextLayout::FormatRange range;
       range.start = from;
       range.length = to - from;
@@ -518,7 +512,7 @@ QVariant MeasurementEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImFont:
       return font();
     case Qt::ImCursorPosition:
-      return Utf16Column(buffer_.Line(CursorPosition().line), CursorPosition().column);
+      return Utf16Column(model_.Line(CursorPosition().line), CursorPosition().column);
     case Qt::ImSurroundingText:
       return LineText(CursorPosition().line);
     case Qt::ImCurrentSelection:
@@ -553,7 +547,7 @@ void MeasurementEdit::mouseMoveEvent(QMouseEvent* event) {
 void MeasurementEdit::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   selecting_ = false;
-  if (QApplication::clipboard()->supportsSelection() && !buffer_.selection().Empty()) {
+  if (QApplication::clipboard()->supportsSelection() && !model_.selection().Empty()) {
     QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
   }
 }
@@ -562,7 +556,7 @@ void MeasurementEdit::mouseReleaseEvent(QMouseEvent* event) {
 void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const TextPosition at = PositionAt(event->position().toPoint());
-  const std::string_view line = buffer_.Line(at.line);
+  const std::string_view line = model_.Line(at.line);
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   int from = at.column;
   int to = at.column;
@@ -573,15 +567,15 @@ void MeasurementEdit::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  const bool selected = !buffer_.selection().Empty();
+  const bool selected = !model_.selection().Empty();
   const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled,
                        auto slot) {
     QAction* action = menu.addAction(text, this, slot);
     action->setShortcut(key);
     action->setEnabled(enabled);
   };
-  add(tr("&Rückgängig"), QKeySequence::Undo, buffer_.CanUndo(), &MeasurementEdit::undo);
-  add(tr("&Wiederherstellen"), QKeySequence::Redo, buffer_.CanRedo(), &MeasurementEdit::redo);
+  add(tr("&Rückgängig"), QKeySequence::Undo, model_.CanUndo(), &MeasurementEdit::undo);
+  add(tr("&Wiederherstellen"), QKeySequence::Redo, model_.CanRedo(), &MeasurementEdit::redo);
   menu.addSeparator();
   add(tr("&Ausschneiden"), QKeySequence::Cut, selected, &MeasurementEdit::cut);
   add(tr("&Kopieren"), QKeySequence::Copy, selected, &MeasurementEdit::copy);

@@ -8,24 +8,24 @@
 #include <memory>
 #include <string_view>
 
-#include "line_buffer.h"
-#include "measurement_list.h"
+#include "list_model.h"
 
 class QTextLayout;
 
-// The list of measurement values: a multi-line text field that keeps its text as lines, which
-// the evaluation reads and replaces in place. Only the lines in view are laid out and painted, so
-// a list of a million lines pastes, evaluates, resets and undoes without stalling the window.
-class MeasurementEdit : public QAbstractScrollArea, public messwerte::MeasurementList {
+// The list of measurement values: a multi-line text field over a model that keeps the text as
+// lines, which the evaluation reads and replaces in place. Only the lines in view are laid out
+// and painted, so a list of a million lines pastes, evaluates, resets and undoes without stalling
+// the window.
+class MeasurementEdit : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
   explicit MeasurementEdit(QWidget* parent = nullptr);
   ~MeasurementEdit() override;
 
-  std::string_view ReadLine(int k) override { return buffer_.ReadLine(k); }
-  void ReplaceLine(int k, std::string_view text) override;
-  std::uint64_t Revision() override { return buffer_.Revision(); }
+  // The lines, the selection and the undo history; the view follows every change of it.
+  ListModel& model() { return model_; }
+  const ListModel& model() const { return model_; }
 
   // Selects line k and scrolls it into view.
   void SelectLine(int k);
@@ -33,12 +33,12 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   // Lines replaced while a group is open undo as one step and are shown when it closes.
   class EditGroup {
    public:
-    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.buffer_.EditCount()) {
-      edit_.buffer_.OpenStep();
+    explicit EditGroup(MeasurementEdit& edit) : edit_(edit), edits_(edit.model_.EditCount()) {
+      edit_.model_.OpenStep();
     }
     ~EditGroup() {
-      edit_.buffer_.CloseStep();
-      if (edit_.buffer_.EditCount() != edits_) edit_.TextChanged();
+      edit_.model_.CloseStep();
+      if (edit_.model_.EditCount() != edits_) edit_.TextChanged();
     }
     EditGroup(const EditGroup&) = delete;
     EditGroup& operator=(const EditGroup&) = delete;
@@ -52,8 +52,8 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   QString toPlainText() const;
   // Replaces the whole text; CR LF and CR become line breaks. Undo cannot bring back the old one.
   void setPlainText(const QString& text);
-  int LineCount() const { return buffer_.LineCount(); }
-  TextPosition CursorPosition() const { return buffer_.selection().cursor; }
+  int LineCount() const { return model_.LineCount(); }
+  TextPosition CursorPosition() const { return model_.selection().cursor; }
   QString SelectedText() const;
   void SetSelection(TextPosition anchor, TextPosition cursor);
   // Where line k stands in the view, scrolled as it is.
@@ -119,8 +119,8 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   TextPosition Moved(TextPosition from, Move move) const;
   bool HandleMove(QKeyEvent* event);
   bool HandleEdit(QKeyEvent* event);
-  void Edit(std::string_view utf8, LineBuffer::Merge merge = LineBuffer::Merge::kNone);
-  void Erase(Move move, LineBuffer::Merge merge);
+  void Edit(std::string_view utf8, ListModel::Merge merge = ListModel::Merge::kNone);
+  void Erase(Move move, ListModel::Merge merge);
   void MoveCursor(TextPosition cursor, bool keep_anchor);
   // Called after every change of the text: scroll range, cursor in view, repaint.
   void TextChanged();
@@ -128,7 +128,7 @@ class MeasurementEdit : public QAbstractScrollArea, public messwerte::Measuremen
   void EnsureCursorVisible();
   void RestartBlink();
 
-  LineBuffer buffer_;
+  ListModel model_;
   int desired_x_ = -1;  // where up and down aim, kept over short lines
   bool caret_shown_ = true;
   bool selecting_ = false;  // the left button is down and drags the selection

@@ -215,7 +215,7 @@ bool SeriesActions::KeepForRecovery() {
   return true;
 }
 
-std::uint64_t SeriesActions::Revision() { return list_.Revision(); }
+std::uint64_t SeriesActions::Revision() { return list_.model().Revision(); }
 
 void SeriesActions::Replace(const QString& text) {
   list_.selectAll();

@@ -390,6 +390,80 @@ TEST(LineList, SplitsAtEveryKindOfBreakAnywhere) {
   }
 }
 
+// Every kind of break that a paste may carry, next to characters that share their first byte with
+// U+2028 ("\xe2\x80\xa8") but are none: "…" and "€", and a lone lead byte at the end.
+TEST(SplitLines, UnicodeBreaksEndLinesWhereverTheyStand) {
+  std::mt19937 random(12);
+  const char* breaks[] = {"\n", "\r\n", "\r", "\xe2\x80\xa8", "\xe2\x80\xa9"};
+  const char* others[] = {"1", "\xe2\x80\xa6", "\xe2\x82\xac", "\xe2\x80"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    std::vector<std::string> expected(1);
+    const int lines = static_cast<int>(random() % 12);
+    for (int k = 0; k < lines; ++k) {
+      for (int n = static_cast<int>(random() % 12); n > 0; --n) {
+        const char* other = others[random() % 3];
+        text += other;
+        expected.back() += other;
+      }
+      const char* brk = breaks[random() % 5];
+      // CR and then LF would be one break, CR LF
+      if (!text.empty() && text.back() == '\r' && brk[0] == '\n') brk = breaks[4];
+      text += brk;
+      expected.emplace_back();
+    }
+    if (random() % 4 == 0) {
+      text += others[3];
+      expected.back() += others[3];
+    }
+    const messwerte::LineViews split = messwerte::SplitLines(text, messwerte::LineBreaks::kUnicode);
+    ASSERT_EQ(std::vector<std::string>(split.begin(), split.end()), expected)
+        << QuoteForMessage(text);
+  }
+}
+
+struct SplitCase {
+  const char* name;
+  const char* text;
+  messwerte::LineBreaks breaks;
+  std::vector<std::string> lines;
+};
+
+class SplitLinesTest : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitLinesTest, EndsLinesOnlyAtTheChosenBreaks) {
+  const messwerte::LineViews split = messwerte::SplitLines(GetParam().text, GetParam().breaks);
+  EXPECT_EQ(std::vector<std::string>(split.begin(), split.end()), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SplitLinesTest,
+    testing::Values(
+        SplitCase{"empty_text_is_one_empty_line", "", messwerte::LineBreaks::kLineFeed, {""}},
+        SplitCase{"break_at_the_end", "1\n", messwerte::LineBreaks::kLineFeed, {"1", ""}},
+        SplitCase{"line_feed_only_keeps_cr",
+                  "1\r\n2\r3",
+                  messwerte::LineBreaks::kLineFeed,
+                  {"1\r", "2\r3"}},
+        SplitCase{
+            "any_takes_cr_lf_as_one", "1\r\n2\r3", messwerte::LineBreaks::kAny, {"1", "2", "3"}},
+        SplitCase{"any_keeps_separators",
+                  "1\xe2\x80\xa8"
+                  "2",
+                  messwerte::LineBreaks::kAny,
+                  {"1\xe2\x80\xa8"
+                   "2"}},
+        SplitCase{"unicode_breaks_at_separators",
+                  "1\xe2\x80\xa8"
+                  "2\xe2\x80\xa9",
+                  messwerte::LineBreaks::kUnicode,
+                  {"1", "2", ""}},
+        SplitCase{"cr_and_lf_are_two_breaks_the_other_way",
+                  "1\n\r2",
+                  messwerte::LineBreaks::kAny,
+                  {"1", "", "2"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(LinePosition, IsLeftWhereEachOperationStops) {
   FakeWindow window("1\n2\n3\n\n4");
   btnAnzahlClick(window.form, window.state);

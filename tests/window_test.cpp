@@ -400,6 +400,7 @@ void WindowTest::pastedLineBreaksBecomeLines_data() {
   QTest::newRow("CR LF") << "1\r\n2\r\n3\r\n4\r\n";
   QTest::newRow("CR") << "1\r2\r3\r4";
   QTest::newRow("mixed") << "1\r\n2\r3\n4";
+  QTest::newRow("line and paragraph separators") << QString::fromUtf8("1\u20282\u20293\n4");
 }
 
 void WindowTest::pastedLineBreaksBecomeLines() {

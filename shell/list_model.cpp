@@ -1,4 +1,4 @@
-#include "line_buffer.h"
+#include "list_model.h"
 
 #include <algorithm>
 #include <iterator>
@@ -6,20 +6,13 @@
 
 namespace {
 
-LineBuffer::Lines SplitLines(std::string_view text) {
-  LineBuffer::Lines lines;
-  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  std::size_t begin = 0;
-  for (std::size_t brk; (brk = text.find('\n', begin)) != std::string_view::npos; begin = brk + 1) {
-    lines.emplace_back(text.substr(begin, brk - begin));
-  }
-  lines.emplace_back(text.substr(begin));
-  return lines;
+ListModel::Lines SplitLines(std::string_view text) {
+  return messwerte::SplitLines(text, messwerte::LineBreaks::kLineFeed);
 }
 
 }  // namespace
 
-void LineBuffer::ReplaceLineInStep(int k, std::string_view text) {
+void ListModel::ReplaceLineInStep(int k, std::string_view text) {
   if (k < 0 || k >= LineCount()) return;
   std::string_view& line = lines_[static_cast<std::size_t>(k)];
   if (line == text) return;
@@ -42,21 +35,29 @@ void LineBuffer::ReplaceLineInStep(int k, std::string_view text) {
   run_->lines.push_back(line);
   ++run_->count;
   line = fresh;
+  Moved(k);
   CloseStep();
 }
 
-void LineBuffer::SetText(std::string_view text) {
+void ListModel::SetText(std::string_view text) {
   std::string whole(text);  // `text` may be one of the texts about to be dropped
+  // The open step's changes are told now and then dropped with the history: no step may keep
+  // views into the texts that go.
+  for (const Change& change : open_.changes) Tell(change);
+  open_.changes.clear();
+  run_ = nullptr;
   undo_.clear();
   redo_.clear();
-  lines_.clear();
-  texts_.clear();
-  lines_ = SplitLines(Keep(std::move(whole)));
+  std::deque<std::string> old_texts = std::exchange(texts_, {});
+  Change change{0, 0, std::exchange(lines_, SplitLines(Keep(std::move(whole))))};
+  change.count = LineCount();
   selection_ = {};
+  Moved(0);
   Touch();
+  Tell(change);
 }
 
-std::string LineBuffer::Text(TextPosition from, TextPosition to) const {
+std::string ListModel::Text(TextPosition from, TextPosition to) const {
   from = Clamp(from);
   to = Clamp(to);
   if (to <= from) return {};
@@ -71,21 +72,21 @@ std::string LineBuffer::Text(TextPosition from, TextPosition to) const {
   return text;
 }
 
-TextPosition LineBuffer::Clamp(TextPosition position) const {
+TextPosition ListModel::Clamp(TextPosition position) const {
   position.line = std::clamp(position.line, 0, LineCount() - 1);
   position.column = std::clamp(position.column, 0, static_cast<int>(Line(position.line).size()));
   return position;
 }
 
-void LineBuffer::Select(TextPosition anchor, TextPosition cursor) {
+void ListModel::Select(TextPosition anchor, TextPosition cursor) {
   selection_ = {Clamp(anchor), Clamp(cursor)};
 }
 
-void LineBuffer::Insert(std::string_view text, Merge merge) {
+void ListModel::Insert(std::string_view text, Merge merge) {
   Replace(selection_.Start(), selection_.End(), text, merge);
 }
 
-void LineBuffer::Erase(TextPosition from, TextPosition to, Merge merge) {
+void ListModel::Erase(TextPosition from, TextPosition to, Merge merge) {
   from = Clamp(from);
   to = Clamp(to);
   if (to < from) std::swap(from, to);
@@ -93,44 +94,52 @@ void LineBuffer::Erase(TextPosition from, TextPosition to, Merge merge) {
   Replace(from, to, {}, merge);
 }
 
-void LineBuffer::OpenStep() {
+void ListModel::OpenStep() {
   if (open_steps_++ > 0) return;
   open_ = Step{{}, selection_, selection_, Merge::kNone};
   run_ = nullptr;
 }
 
-void LineBuffer::CloseStep() {
+void ListModel::CloseStep() {
   if (--open_steps_ > 0) return;
   run_ = nullptr;
   selection_ = {Clamp(selection_.anchor), Clamp(selection_.cursor)};
   if (open_.changes.empty()) return;
+  for (const Change& change : open_.changes) Tell(change);
   open_.after = selection_;
   undo_.push_back(std::move(open_));
   redo_.clear();
 }
 
-void LineBuffer::Undo() {
+void ListModel::Undo() {
   if (undo_.empty() || open_steps_ > 0) return;
   Step step = std::move(undo_.back());
   undo_.pop_back();
-  for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) Swap(*it);
+  for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) {
+    Swap(*it);
+    Tell(*it);
+  }
   selection_ = step.before;
   step.merge = Merge::kNone;
   redo_.push_back(std::move(step));
   Touch();
 }
 
-void LineBuffer::Redo() {
+void ListModel::Redo() {
   if (redo_.empty() || open_steps_ > 0) return;
   Step step = std::move(redo_.back());
   redo_.pop_back();
-  for (Change& change : step.changes) Swap(change);
+  for (Change& change : step.changes) {
+    Swap(change);
+    Tell(change);
+  }
   selection_ = step.after;
   undo_.push_back(std::move(step));
   Touch();
 }
 
-void LineBuffer::Swap(Change& change) {
+void ListModel::Swap(Change& change) {
+  Moved(change.first);
   const auto first = lines_.begin() + change.first;
   const int count = static_cast<int>(change.lines.size());
   if (count == change.count) {
@@ -144,7 +153,7 @@ void LineBuffer::Swap(Change& change) {
   change.count = count;
 }
 
-void LineBuffer::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge) {
+void ListModel::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge) {
   // The new lines: the first begins with what stood before `from`, the last ends with what stood
   // after `to`, and lines in between are views into the kept text as it was given.
   Lines fresh =
@@ -169,6 +178,7 @@ void LineBuffer::Replace(TextPosition from, TextPosition to, std::string_view te
   selection_ = {after, after};
   if (merged) {
     undo_.back().after = selection_;
+    Tell(change);
     return;
   }
   open_.changes.push_back(std::move(change));
@@ -179,8 +189,8 @@ void LineBuffer::Replace(TextPosition from, TextPosition to, std::string_view te
 
 // Typing on one line undoes as one step, and so do deletions that follow each other; the first
 // change of the run keeps the line as it was before.
-bool LineBuffer::MergesWithLast(TextPosition from, TextPosition to, std::string_view text,
-                                Merge merge) const {
+bool ListModel::MergesWithLast(TextPosition from, TextPosition to, std::string_view text,
+                               Merge merge) const {
   if (merge == Merge::kNone || undo_.empty() || !redo_.empty()) return false;
   const Step& last = undo_.back();
   if (last.merge != merge || last.changes.size() != 1 || !last.after.Empty()) return false;
@@ -188,4 +198,69 @@ bool LineBuffer::MergesWithLast(TextPosition from, TextPosition to, std::string_
   return change.first == from.line && change.count == 1 && from.line == to.line &&
          text.find('\n') == std::string_view::npos &&
          (last.after.cursor == from || last.after.cursor == to);
+}
+
+void ListModel::Tell(const Change& change) const {
+  if (listener_) listener_({change.first, change.lines, change.count});
+}
+
+namespace {
+
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xc0) == 0x80; }
+
+// UTF-16 units of a UTF-8 character that begins with `lead`: two from four bytes on.
+int Units(char lead) { return static_cast<unsigned char>(lead) >= 0xf0 ? 2 : 1; }
+
+std::int64_t Utf16Units(std::string_view utf8) {
+  std::int64_t units = 0;
+  for (const char c : utf8) {
+    if (!IsContinuation(c)) units += Units(c);
+  }
+  return units;
+}
+
+}  // namespace
+
+std::int64_t ListModel::Start(int k) const {
+  while (starts_.size() <= static_cast<std::size_t>(k)) {
+    const int before = static_cast<int>(starts_.size()) - 1;
+    starts_.push_back(starts_.back() + Utf16Units(Line(before)) + 1);
+  }
+  return starts_[static_cast<std::size_t>(k)];
+}
+
+std::int64_t ListModel::Utf16Length() const {
+  return Start(LineCount() - 1) + Utf16Units(lines_.back());
+}
+
+std::int64_t ListModel::Utf16Offset(TextPosition position) const {
+  position = Clamp(position);
+  return Start(position.line) +
+         Utf16Units(Line(position.line).substr(0, static_cast<std::size_t>(position.column)));
+}
+
+TextPosition ListModel::PositionAtUtf16(std::int64_t offset) const {
+  if (offset <= 0) return {};
+  // Known starts first; past them, one line after another until the offset is passed.
+  int line;
+  if (offset < starts_.back()) {
+    line = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                            starts_.begin()) -
+           1;
+  } else {
+    line = static_cast<int>(starts_.size()) - 1;
+    while (line + 1 < LineCount() && Start(line + 1) <= offset) ++line;
+  }
+  const std::string_view text = Line(line);
+  std::int64_t units = offset - Start(line);
+  std::size_t column = 0;
+  while (column < text.size()) {
+    const int width = Units(text[column]);
+    if (units < width) break;
+    units -= width;
+    do {
+      ++column;
+    } while (column < text.size() && IsContinuation(text[column]));
+  }
+  return {line, static_cast<int>(column)};
 }

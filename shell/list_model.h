@@ -4,6 +4,8 @@
 #include <compare>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,12 +22,13 @@ struct TextPosition {
 };
 
 // The text of the measurement list as UTF-8 lines, with the user's selection and the undo
-// history. Lines are views into texts that the buffer keeps for as long as it holds the text:
-// the evaluation reads them in place, a change of a line replaces its view, and undo puts the
-// old views back. There is always at least one line; no line holds a break.
-class LineBuffer final : public messwerte::MeasurementList {
+// history, without any part of the window. Lines are views into texts that the model keeps for
+// as long as a line or an undo step views them: the evaluation reads them in place, a change of
+// a line replaces its view, and undo puts the old views back. There is always at least one line;
+// no line holds a break.
+class ListModel final : public messwerte::MeasurementList {
  public:
-  using Lines = std::vector<std::string_view, messwerte::HugePageAllocator<std::string_view>>;
+  using Lines = messwerte::LineViews;
 
   struct Selection {
     TextPosition anchor;
@@ -38,7 +41,14 @@ class LineBuffer final : public messwerte::MeasurementList {
   // Edits of these kinds that follow each other on one line undo as one.
   enum class Merge { kNone, kTyping, kDeleting };
 
-  LineBuffer() : lines_(1) {}
+  // What one change did, told to the listener once it is in place.
+  struct LinesChanged {
+    int first;                                  // first line that changed
+    std::span<const std::string_view> removed;  // the lines as they were; valid during the call
+    int inserted;                               // lines now standing from `first` in their place
+  };
+
+  ListModel() : lines_(1), starts_{0} {}
 
   std::string_view ReadLine(int k) override {
     return k >= 0 && k < LineCount() ? lines_[static_cast<std::size_t>(k)] : std::string_view();
@@ -50,6 +60,7 @@ class LineBuffer final : public messwerte::MeasurementList {
         !lines_[static_cast<std::size_t>(k)].empty()) {
       run_->lines.push_back(std::exchange(lines_[static_cast<std::size_t>(k)], {}));
       ++run_->count;
+      Moved(k);
       Touch();
       return;
     }
@@ -64,7 +75,8 @@ class LineBuffer final : public messwerte::MeasurementList {
   int LineCount() const { return static_cast<int>(lines_.size()); }
   std::string_view Line(int k) const { return lines_[static_cast<std::size_t>(k)]; }
 
-  // Replaces the whole text, parted into lines at '\n', and forgets the undo history.
+  // Replaces the whole text, parted into lines at '\n', and forgets the undo history, the open
+  // step's changes too.
   void SetText(std::string_view text);
   // The text from one position to another, lines joined with '\n'.
   std::string Text(TextPosition from, TextPosition to) const;
@@ -92,6 +104,18 @@ class LineBuffer final : public messwerte::MeasurementList {
   void Undo();
   void Redo();
 
+  // Offsets in UTF-16 units over the whole text, with one unit for each break between lines.
+  std::int64_t Utf16Length() const;
+  std::int64_t Utf16Offset(TextPosition position) const;
+  // The position at an offset, clamped into the text; an offset inside a character goes to
+  // its start.
+  TextPosition PositionAtUtf16(std::int64_t offset) const;
+
+  // Called after each change of the lines; changes inside an open step when it closes.
+  void SetListener(std::function<void(const LinesChanged&)> listener) {
+    listener_ = std::move(listener);
+  }
+
  private:
   // Puts `lines` in place of `count` lines from `first`; reversing it means doing it again with
   // what it took out, so one record serves undo and redo.
@@ -113,6 +137,15 @@ class LineBuffer final : public messwerte::MeasurementList {
     changed_ = true;
     ++edits_;
   }
+  // Lines from `first` on may have changed: their starts are worked out again when asked for.
+  void Moved(int first) const {
+    if (starts_.size() > static_cast<std::size_t>(first) + 1) {
+      starts_.resize(static_cast<std::size_t>(first) + 1);
+    }
+  }
+  // The UTF-16 offset of line k's start, extending the known starts as far as k.
+  std::int64_t Start(int k) const;
+  void Tell(const Change& change) const;
   void ReplaceLineInStep(int k, std::string_view text);
   void Swap(Change& change);
   void Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge);
@@ -131,4 +164,9 @@ class LineBuffer final : public messwerte::MeasurementList {
   std::uint64_t revision_ = messwerte::NewRevision();
   bool changed_ = false;  // since the last stamp was handed out
   std::uint64_t edits_ = 0;
+  // Where the first lines start in UTF-16 units; lines past the end of it are not known yet.
+  mutable std::vector<std::int64_t> starts_;
+  std::function<void(const LinesChanged&)> listener_;
 };
+
+using LinesChanged = ListModel::LinesChanged;
