@@ -3,9 +3,14 @@
 #include <exception>
 #include <memory>
 
+#include "command_line.h"
 #include "form1.h"
 
 int main(int argc, char* argv[]) {
+  // Help, version and evaluations need no window, and no display.
+  const CommandLine command = RunCommandLine(argc, argv);
+  if (command.exit_code) return *command.exit_code;
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("messwerte"));
   QApplication::setDesktopFileName(QStringLiteral("messwerte"));
@@ -14,6 +19,7 @@ int main(int argc, char* argv[]) {
     auto window = std::make_unique<TForm1>();
     Form1 = window.get();
     window->show();
+    if (!command.open_path.isEmpty()) window->OpenAtStart(command.open_path);
     QApplication::exec();
     Form1 = nullptr;
     return 0;

@@ -46,11 +46,11 @@ std::optional<QByteArray> Decode(const QByteArray& bytes, const QString& name, Q
     if (error) *error = NotText(name);
     return std::nullopt;
   }
-  // A UTF-8 mark speaks for the text even where a byte is amiss; without one, what is not
-  // UTF-8 was written in the Windows code page of older lab software.
-  if (bom.length > 0 || rest.isValidUtf8()) {
-    return bom.length > 0 ? bytes.sliced(bom.length) : bytes;
-  }
+  // Without a UTF-8 mark, what is not UTF-8 was written in the Windows code page of older lab
+  // software; with one, the mark speaks for the text even where a byte is amiss.
+  if (rest.isValidUtf8()) return bom.length > 0 ? bytes.sliced(bom.length) : bytes;
+  // A stray byte after a UTF-8 mark becomes U+FFFD, so the list never holds broken UTF-8.
+  if (bom.length > 0) return QString::fromUtf8(rest).toUtf8();
   return series::FromWindows1252(rest).toUtf8();
 }
 

@@ -54,6 +54,11 @@ class SeriesFileTest : public QObject {
         << Utf16(QStringLiteral("1;2\n3;4"), true) << 1 << QByteArray("2\n4") << 2 << two;
     QTest::newRow("Windows-1252") << QByteArray("L\xE4nge \x80\n1,5\n") << 0 << QByteArray("1,5")
                                   << 1 << QStringList{QStringLiteral("Länge €")};
+    QTest::newRow("stray byte after a UTF-8 mark")
+        << QByteArray(
+               "\xEF\xBB\xBF"
+               "1\n2\xBB\n")
+        << 0 << QByteArray("1\n2\xEF\xBF\xBD") << 1 << one;
     QTest::newRow("Windows-1252 in a value keeps its text")
         << QByteArray("1\n2\xB0\n") << 0 << QByteArray("1\n2\xC2\xB0") << 1 << one;
 
