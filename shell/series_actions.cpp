@@ -40,9 +40,13 @@ QString WriteFailure(const QString& path, const QFileDevice& file) {
   const QFileInfo target(path);
   const QFileInfo folder(target.absolutePath());
   if (target.isDir()) return QStringLiteral("Das ist ein Ordner.");
-  if (!folder.exists())
+  if (!folder.exists()) {
     return QStringLiteral("Den Ordner %1 gibt es nicht.").arg(Quoted(folder.filePath()));
+  }
   if (!folder.isDir()) return QStringLiteral("%1 ist kein Ordner.").arg(Quoted(folder.filePath()));
+  if (target.exists() && !target.isWritable()) {
+    return QStringLiteral("Die Datei ist schreibgeschützt.");
+  }
   if (file.error() == QFileDevice::ResourceError) {
     return QStringLiteral("Auf dem Datenträger ist kein Platz mehr.");
   }

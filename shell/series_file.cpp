@@ -14,12 +14,14 @@ std::string_view View(const QByteArray& bytes) {
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
+// memchr must not see the null pointer of an empty text.
 bool Contains(std::string_view text, char c) {
-  return std::memchr(text.data(), c, text.size()) != nullptr;
+  return !text.empty() && std::memchr(text.data(), c, text.size()) != nullptr;
 }
 
 bool HasNul(QByteArrayView bytes) {
-  return std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())) != nullptr;
+  return !bytes.isEmpty() &&
+         std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())) != nullptr;
 }
 
 QString NotText(const QString& name) {
