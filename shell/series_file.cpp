@@ -3,12 +3,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
 namespace {
 
 constexpr qint64 kLargest = qint64{1} << 30;
+constexpr qint64 kBlock = qint64{1} << 20;
 
 std::string_view View(const QByteArray& bytes) {
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
@@ -93,8 +95,20 @@ std::optional<SeriesFile> SeriesFile::Open(const QString& path, QString* error) 
                       ? QStringLiteral("Die Datei „%1“ darf nicht gelesen werden.").arg(path)
                       : QStringLiteral("Die Datei „%1“ kann nicht gelesen werden.").arg(path));
   }
-  // One byte more than allowed tells a file that grew meanwhile.
-  const QByteArray bytes = file.read(kLargest + 1);
+  // Up to one byte more than allowed, which tells a file that grew meanwhile, a block at a time:
+  // QIODevice::read(n) would take n bytes of memory at once, however short the file.
+  QByteArray bytes;
+  bytes.reserve(static_cast<qsizetype>(std::min(info.size(), kLargest) + 1));
+  while (bytes.size() <= kLargest) {
+    const qsizetype done = bytes.size();
+    // Within what is reserved while the file is as long as it was; then in blocks.
+    const qint64 room = bytes.capacity() - done;
+    const qint64 block = std::min(room > 0 ? room : kBlock, kLargest + 1 - done);
+    bytes.resize(done + static_cast<qsizetype>(block));
+    const qint64 got = file.read(bytes.data() + done, block);
+    bytes.resize(done + static_cast<qsizetype>(std::max<qint64>(got, 0)));
+    if (got <= 0) break;
+  }
   if (file.error() != QFileDevice::NoError) {
     return refuse(QStringLiteral("Die Datei „%1“ kann nicht gelesen werden.").arg(path));
   }

@@ -101,6 +101,7 @@ class WindowFilesTest : public QObject {
   void recoveryIsOfferedOnTheNextStart();
   void recoveryFailureDoesNotStopClosing();
   void millionLinesOpenAsOneStep();
+  void smallFileOpensInLittleMemory();
 
  private:
   MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
@@ -626,6 +627,28 @@ void WindowFilesTest::millionLinesOpenAsOneStep() {
   QCOMPARE(memo()->toPlainText(), QStringLiteral("1\n2"));
   qInfo("a million lines: read in %lld ms, pasted in %lld ms, opened in %lld ms, undone in %lld ms",
         read, pasted, opened, undone);
+}
+
+// Reading takes memory for what the file holds, not for the largest file it would take.
+void WindowFilesTest::smallFileOpensInLittleMemory() {
+  const QString path = Write("klein.txt", "1\n2\n");
+  QFile status("/proc/self/status");
+  QVERIFY(status.open(QIODevice::ReadOnly));
+  const QByteArray lines = status.readAll();
+  const qsizetype at = lines.indexOf("VmSize:");
+  QVERIFY(at >= 0);
+  const rlim_t used =
+      lines.mid(at + 7, lines.indexOf('\n', at) - at - 7).trimmed().split(' ')[0].toULongLong() *
+      1024;
+  rlimit saved{};
+  QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = std::min<rlim_t>(saved.rlim_cur, used + (rlim_t{256} << 20));
+  QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
+  QString error;
+  const bool read = SeriesFile::Open(path, &error).has_value();
+  setrlimit(RLIMIT_AS, &saved);
+  QVERIFY2(read, qPrintable(error));
 }
 
 QTEST_MAIN(WindowFilesTest)
