@@ -11,36 +11,12 @@
 #include <vector>
 
 #include "exception.h"
+#include "formulas.h"
 #include "huge_pages.h"
 #include "number_text.h"
 
 namespace messwerte {
 namespace {
-
-// Halfway between FLT_MAX and 2^128: anything at or beyond it rounds to infinity in single.
-constexpr long double kSingleLimit = 0x1.ffffffp127L;
-
-bool FitsSingle(long double value) { return std::fabs(value) < kSingleLimit; }
-
-float StoreSingle(long double value) {
-  if (!FitsSingle(value)) throw Exception("Das Ergebnis liegt außerhalb des Wertebereichs.");
-  return static_cast<float>(value);
-}
-
-[[noreturn, gnu::noinline]] void Refuse(std::string_view text, int k, ParseStatus status) {
-  const char* what = status == ParseStatus::kNotANumber ? " ist kein gültiger Gleitkommawert"
-                                                        : " liegt außerhalb des Wertebereichs";
-  throw Exception(QuoteForMessage(text) + what + " (Zeile " + std::to_string(k + 1) + ").", k);
-}
-
-// The text of line k as a number; throws with the text and the line's number as the user counts
-// it (from 1).
-long double ToValue(std::string_view text, int k, char separator) {
-  const ParseResult result = ParseNumber(text, separator);
-  if (result.status != ParseStatus::kOk || !FitsSingle(result.value))
-    Refuse(text, k, result.status);
-  return result.value;
-}
 
 // The values of the lines converted so far, in order from line 0, for one text of the list (its
 // revision) read with one separator. Presses read the same lines again and again: the deviation
@@ -208,7 +184,7 @@ void btnMittelwertClick(Form& form, Auswertung& state) {
   }
   state.Summe = sum;
   state.Anzahl = count;
-  state.Mittelwert = state.Anzahl != 0 ? StoreSingle(state.Summe / state.Anzahl) : 0.0f;
+  state.Mittelwert = Mean(state.Summe, state.Anzahl);
   Show(form.edtMittelwert, state.Mittelwert, form.Dezimaltrenner);
   form.edtAnzahl.SetText(IntToStr(state.Anzahl));
 }
@@ -228,16 +204,10 @@ void brnKleinsterMesswClick(Form& form, Auswertung& state) {
 void btnAbweichungClick(Form& form, Auswertung& state) {
   btnMittelwertClick(form, state);
   brnKleinsterMesswClick(form, state);
-  const float below = StoreSingle(std::fabs(static_cast<long double>(state.Mittelwert) -
-                                            static_cast<long double>(state.Kleinster)));
+  const float below = Distance(state.Mittelwert, state.Kleinster);
   btnGroessterMesswClick(form, state);
-  const float above = StoreSingle(std::fabs(static_cast<long double>(state.Groesster) -
-                                            static_cast<long double>(state.Mittelwert)));
-  if (state.Mittelwert == 0)
-    throw Exception("Bei einem Mittelwert von 0 ist die prozentuale Abweichung nicht definiert.");
-  const long double larger = above < below ? below : above;
-  const float percent =
-      StoreSingle(larger * 100.0f / std::fabs(static_cast<long double>(state.Mittelwert)));
+  const float above = Distance(state.Groesster, state.Mittelwert);
+  const float percent = DeviationPercent(state.Mittelwert, below, above);
   Show(form.edtAbweichung, percent, form.Dezimaltrenner);
 }
 
@@ -251,7 +221,7 @@ void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
                                      [&squares](int, const long double* values, int n) {
                                        squares = AddUpSquares(values, n, squares);
                                      });
-    state.QuadrMittelwert = StoreSingle(std::sqrt(squares / state.Anzahl));
+    state.QuadrMittelwert = RootMeanSquare(squares, state.Anzahl);
   }
   Show(form.edtQuadr_Mittelwe, state.QuadrMittelwert, form.Dezimaltrenner);
 }

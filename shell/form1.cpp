@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLocale>
@@ -44,6 +45,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setWindowIcon(icon);
 
   ShowError = [this](const QString& message) { QMessageBox::critical(this, kTitle, message); };
+  Files = new SeriesActions(*Memo1, *this);
+  Files->ShowError = [this](const QString& message) { ShowError(message); };
 
   connect(btnAnzahl, &QPushButton::clicked, this, &TForm1::btnAnzahlClick);
   connect(btnMittelwert, &QPushButton::clicked, this, &TForm1::btnMittelwertClick);
@@ -157,6 +160,13 @@ void TForm1::KeepOnScreen() {
   if (frame == size()) frame.rheight() += style()->pixelMetric(QStyle::PM_TitleBarHeight);
   const QPoint place = desktop::PlaceInside(here->availableGeometry(), QRect(pos(), frame));
   if (place != pos()) move(place);
+}
+
+void TForm1::OpenAtStart(const QString& path) { Files->OpenLater(path); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  Files->KeepForRecovery();
+  QWidget::closeEvent(event);
 }
 
 void TForm1::btnAnzahlClick() { Run(messwerte::btnAnzahlClick); }

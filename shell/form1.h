@@ -6,6 +6,7 @@
 
 #include "evaluation.h"
 #include "output_edit.h"
+#include "series_actions.h"
 #include "ui_form1.h"
 
 // The program's window: the list of measurement values, a button for each operation and the
@@ -21,6 +22,10 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   // Tells the user about an error of an operation; a message box unless replaced.
   std::function<void(const QString& message)> ShowError;
 
+  // Opens the file named on the command line once the window is shown.
+  void OpenAtStart(const QString& path);
+  SeriesActions& files() { return *Files; }
+
   void btnAnzahlClick();
   void btnMittelwertClick();
   void btnGroessterMesswClick();
@@ -33,6 +38,8 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Keeps a changed list in the recovery file; closing goes on whatever happens.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   using Operation = void (*)(messwerte::Form&, messwerte::Auswertung&);
@@ -49,6 +56,7 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   messwerte::Auswertung Auswertung;
   int list_room_ = 0;  // the window's height that is not the list's
   bool placed_ = false;
+  SeriesActions* Files;
 };
 
 extern TForm1* Form1;

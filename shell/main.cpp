@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "desktop.h"
+#include "command_line.h"
 #include "form1.h"
 
 namespace {
@@ -30,6 +31,10 @@ void ExitWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Help, version and evaluations need no window, and no display.
+  const CommandLine command = RunCommandLine(argc, argv);
+  if (command.exit_code) return *command.exit_code;
+
   qInstallMessageHandler(ExitWithoutDisplay);
   QApplication application(argc, argv);
   qInstallMessageHandler(nullptr);
@@ -41,6 +46,7 @@ int main(int argc, char* argv[]) {
     auto window = std::make_unique<TForm1>();
     Form1 = window.get();
     window->show();
+    if (!command.open_path.isEmpty()) window->OpenAtStart(command.open_path);
     QApplication::exec();
     Form1 = nullptr;
     return 0;

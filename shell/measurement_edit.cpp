@@ -995,6 +995,11 @@ void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
   add(tr("&Löschen"), QKeySequence::Delete, selected, [this] { Edit({}); });
   menu.addSeparator();
   add(tr("Alles &markieren"), QKeySequence::SelectAll, true, &MeasurementEdit::selectAll);
+  // What the window adds to the list, such as opening and saving files.
+  if (!actions().isEmpty()) {
+    menu.addSeparator();
+    menu.addActions(actions());
+  }
   menu.exec(event->globalPos());
 }
 

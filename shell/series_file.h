@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "series_layout.h"
+
 // A file of measurement values as the program reads it, for the window and the command line
 // alike: its bytes decoded (UTF-8 with or without BOM, UTF-16 with BOM, else Windows-1252), parted
 // into lines at LF, CR LF or CR and, where the lines hold several fields parted by ';', a tab, or
@@ -32,4 +34,11 @@ class SeriesFile {
   // The list's lines for column `column` (from 0): UTF-8, '\n' between lines, quotes taken off,
   // no header. A row with too few fields gives an empty line at its place.
   QByteArray Lines(int column) const;
+
+ private:
+  SeriesFile(QByteArray text, series::Layout layout);
+
+  QByteArray text_;  // UTF-8, without a byte order mark, line breaks as in the file
+  series::Layout layout_;
+  qsizetype body_ = 0;  // where the first line after the header starts
 };

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "number_text.h"
+
+namespace messwerte {
+
+// What the six evaluating buttons of the window show for a list, gathered in one pass over its
+// lines as they come, without keeping them: the same additions in the same order as the
+// window's operations, so the same digits.
+class SeriesSummary {
+ public:
+  explicit SeriesSummary(char separator) : separator_(separator) {}
+
+  // Takes the next line. False from the first empty line on: the series has ended there, later
+  // lines take part in nothing.
+  bool Add(std::string_view line);
+
+  // Takes the lines of `text`, parted at LF, CR LF or CR, up to its last break; all of it when
+  // `last`. Returns how many bytes it took: the rest is the start of a line still to come.
+  std::size_t AddLines(std::string_view text, bool last);
+
+  bool Ended() const { return ended_; }
+
+  // The line that is no value, once one has come: its text as read, to be given as UTF-8 before
+  // Finish where it was read in another encoding.
+  bool HasFault() const { return fault_line_ >= 0; }
+  std::string& FaultText() { return fault_text_; }
+
+  struct Fields {
+    // Count, mean, quadratic mean, largest, smallest, deviation: the texts of the window's
+    // fields after a press of each button in that order; empty for a press that failed.
+    std::array<std::string, 6> texts;
+    // The messages of the failed presses, each once, in order.
+    std::vector<std::string> errors;
+  };
+  Fields Finish() const;
+
+ private:
+  void Fault(std::string_view line, ParseStatus status);
+
+  char separator_;
+  bool ended_ = false;
+  std::int32_t count_ = 0;  // lines before the first empty one
+  long double sum_ = 0;
+  long double squares_ = 0;
+  float largest_ = 0;
+  float smallest_ = 0;
+  int fault_line_ = -1;
+  ParseStatus fault_status_ = ParseStatus::kOk;
+  std::string fault_text_;
+};
+
+}  // namespace messwerte
