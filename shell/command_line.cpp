@@ -72,6 +72,7 @@ int Evaluation::Run(QFile& file) {
   QByteArray block(kBlock, Qt::Uninitialized);
   std::optional<QStringDecoder> utf16;
   bool first = true;
+  bool nul = false;
   for (;;) {
     const qint64 got = file.read(block.data(), kBlock);
     if (got < 0) {
@@ -98,18 +99,19 @@ int Evaluation::Run(QFile& file) {
     const bool last = got == 0;
     if (utf16) {
       const QString decoded = utf16->decode(bytes);
-      if (decoded.contains(QChar(u'\0'))) break;
+      nul = decoded.contains(QChar(u'\0'));
+      if (nul) break;
       const QByteArray utf8 = decoded.toUtf8();
       if (!Take(utf8.constData(), utf8.size(), last)) break;
     } else {
-      if (std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size()))) break;
+      nul = std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())) != nullptr;
+      if (nul) break;
       if (!Take(bytes.data(), bytes.size(), last)) break;
     }
     if (last) break;
   }
-  if (!refusal_.isEmpty() || !started_) {
-    Complain(refusal_.isEmpty()
-                 ? QStringLiteral("„%1“ ist keine Textdatei: sie enthält Null-Bytes.").arg(name_)
+  if (nul || !refusal_.isEmpty()) {
+    Complain(nul ? QStringLiteral("„%1“ ist keine Textdatei: sie enthält Null-Bytes.").arg(name_)
                  : refusal_);
     return 2;
   }

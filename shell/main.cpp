@@ -3,14 +3,11 @@
 #include <exception>
 #include <memory>
 
-#include "command_line.h"
 #include "form1.h"
 
-int main(int argc, char* argv[]) {
-  // Help, version and evaluations need no window, and no display.
-  const CommandLine command = RunCommandLine(argc, argv);
-  if (command.exit_code) return *command.exit_code;
-
+// The window program, in a module of its own that launcher.cpp loads; `open_path` (UTF-8) names
+// a file for the list, or is null.
+extern "C" Q_DECL_EXPORT int MesswerteWindow(int argc, char* argv[], const char* open_path) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("messwerte"));
   QApplication::setDesktopFileName(QStringLiteral("messwerte"));
@@ -19,7 +16,7 @@ int main(int argc, char* argv[]) {
     auto window = std::make_unique<TForm1>();
     Form1 = window.get();
     window->show();
-    if (!command.open_path.isEmpty()) window->OpenAtStart(command.open_path);
+    if (open_path) window->OpenAtStart(QString::fromUtf8(open_path));
     QApplication::exec();
     Form1 = nullptr;
     return 0;

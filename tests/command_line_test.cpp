@@ -111,6 +111,9 @@ class CommandLineTest : public QObject {
     QTest::newRow("not a text file")
         << QByteArray("1\n\0\n", 4) << QStringList() << "C.UTF-8" << 2 << QString()
         << "messwerte: „%1“ ist keine Textdatei: sie enthält Null-Bytes.\n";
+    QTest::newRow("NUL byte far into the file")
+        << QByteArray("1\n").repeated(200'000).append('\0') << QStringList() << "C.UTF-8" << 2
+        << QString() << "messwerte: „%1“ ist keine Textdatei: sie enthält Null-Bytes.\n";
     QTest::newRow("UTF-16 with BOM")
         << QByteArray(
                "\xFF\xFE"
