@@ -26,6 +26,14 @@ void Print(std::FILE* stream, const QString& text) {
   std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
 }
 
+// The length of `text` without a last character that may still lack bytes.
+std::size_t WholeCharacters(std::string_view text) {
+  std::size_t i = text.size();
+  while (i > 0 && text.size() - i < 3 && (static_cast<unsigned char>(text[i - 1]) & 0xC0) == 0x80)
+    --i;
+  return i > 0 && static_cast<unsigned char>(text[i - 1]) >= 0xC0 ? i - 1 : text.size();
+}
+
 void Complain(const QString& message) {
   Print(stderr, QStringLiteral("messwerte: %1\n").arg(message));
 }
@@ -213,6 +221,9 @@ std::size_t Evaluation::Convert(std::string_view text, bool last) {
     if (summary_.Ended()) taken = text.size();
     taken = std::min(taken, text.size());
   }
+  // Past the series' end the rest is taken in any piece; a character split across two reads
+  // waits for its other bytes, so that the check below sees whole characters only.
+  if (summary_.Ended() && !last) taken = WholeCharacters(text.substr(0, taken));
   if (check_utf8_ && utf8_ &&
       !QByteArrayView(text.data(), static_cast<qsizetype>(taken)).isValidUtf8())
     utf8_ = false;

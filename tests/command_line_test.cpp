@@ -114,6 +114,10 @@ class CommandLineTest : public QObject {
     QTest::newRow("NUL byte far into the file")
         << QByteArray("1\n").repeated(200'000).append('\0') << QStringList() << "C.UTF-8" << 2
         << QString() << "messwerte: „%1“ ist keine Textdatei: sie enthält Null-Bytes.\n";
+    QTest::newRow("UTF-8 text after the end split across blocks")
+        << QByteArray("1\n2\xC2\xB0\n\n").append(QByteArray("\xC3\xA4").repeated(600'000))
+        << QStringList() << "C.UTF-8" << 1 << Lines({"2", dash, dash, dash, dash, dash})
+        << "messwerte: '2°' ist kein gültiger Gleitkommawert (Zeile 2).\n";
     QTest::newRow("UTF-16 with BOM")
         << QByteArray(
                "\xFF\xFE"
