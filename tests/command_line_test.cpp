@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "series_file.h"
+#include "series_summary.h"
+
 namespace {
 
 struct Run {
@@ -143,6 +146,62 @@ class CommandLineTest : public QObject {
     QCOMPARE(run.err, err.contains(u"%1") ? err.arg(path) : err);
     QCOMPARE(run.out, out);
     QCOMPARE(run.exit_code, exit_code);
+  }
+
+  // For any file the window's loader reads, the command line evaluates the same lines: both
+  // decide encoding, separator, header and quotes alike, though one reads the whole file and
+  // the other a block at a time.
+  void evaluatesWhatTheLoaderReads_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("lang");
+
+    QByteArray big = "Zeit;\"Wert A\";Wert B\r\n";
+    for (int i = 0; i < 150'000; ++i)
+      big += QByteArray::number(i) + ";\"" + QByteArray::number(i % 977) + "," +
+             QByteArray::number(i % 7) + "\";" + QByteArray::number(-i) + "\r\n";
+    QTest::newRow("large table, quoted decimal commas, CR LF") << big << 1 << "de_DE.UTF-8";
+    QTest::newRow("large table, last column") << big << 2 << "de_DE.UTF-8";
+    QTest::newRow("tab separated") << QByteArray("a\tb\n1.5\t2\n3.25\t-4\n") << 0 << "C.UTF-8";
+    QTest::newRow("comma separated with header")
+        << QByteArray("t,v\n0,1.5\n1,2.5\n2,x\n") << 1 << "C.UTF-8";
+    QTest::newRow("ragged row ends the series") << QByteArray("1;2\n3\n5;6\n") << 1 << "C.UTF-8";
+    QTest::newRow("CR breaks") << QByteArray("Wert\r1,5\r2,5\r") << 0 << "de_DE.UTF-8";
+    QTest::newRow("UTF-8 mark and header")
+        << QByteArray("\xEF\xBB\xBFL\xC3\xA4nge\n4\n8\n") << 0 << "C.UTF-8";
+    QTest::newRow("UTF-16 BE table")
+        << QByteArray("\xFE\xFF\0a\0;\0b\0\n\0001\0;\0002\0\n", 18) << 1 << "C.UTF-8";
+    QTest::newRow("Windows-1252 value") << QByteArray("1\n5\xB5m\n") << 0 << "C.UTF-8";
+    QTest::newRow("header only") << QByteArray("Wert\n") << 0 << "C.UTF-8";
+  }
+  void evaluatesWhatTheLoaderReads() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, column);
+    QFETCH(QString, lang);
+    const char separator = lang.startsWith(u"de") ? ',' : '.';
+    const std::optional<SeriesFile> file =
+        SeriesFile::FromBytes(bytes, QStringLiteral("x"), nullptr);
+    QVERIFY(file);
+    const QByteArray lines = file->Lines(column);
+    messwerte::SeriesSummary summary(separator);
+    summary.AddLines(std::string_view(lines.constData(), static_cast<std::size_t>(lines.size())),
+                     true);
+    const messwerte::SeriesSummary::Fields fields = summary.Finish();
+    QStringList six;
+    for (const std::string& text : fields.texts)
+      six.append(text.empty() ? QStringLiteral("–") : QString::fromStdString(text));
+    QString messages;
+    for (const std::string& error : fields.errors)
+      messages += QStringLiteral("messwerte: %1\n").arg(QString::fromStdString(error));
+
+    const QString path = Write(QStringLiteral("tabelle.csv"), bytes);
+    QStringList arguments{QStringLiteral("--auswerten"), path};
+    if (file->ColumnCount() > 1)
+      arguments << QStringLiteral("--spalte") << QString::number(column + 1);
+    const Run run = Start(arguments, lang);
+    QCOMPARE(run.out, Lines(six));
+    QCOMPARE(run.err, messages);
+    QCOMPARE(run.exit_code, fields.errors.empty() ? 0 : 1);
   }
 
   void evaluatesStandardInput() {
