@@ -246,6 +246,21 @@ class CommandLineTest : public QObject {
     QCOMPARE(run.exit_code, 2);
   }
 
+  // The window is a module the program loads: with a file named, the window comes up and
+  // stays until it is closed.
+  void startsTheWindowWithAFile() {
+    const QString path = Write(QStringLiteral("fenster.txt"), QByteArray("2\n4\n"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MESSWERTE_PROGRAM), {path});
+    QVERIFY(process.waitForStarted());
+    QVERIFY2(!process.waitForFinished(2000), process.readAllStandardError().constData());
+    process.kill();
+    process.waitForFinished();
+  }
+
   void helpAndVersionNeedNoDisplay_data() {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("starts");
