@@ -79,7 +79,7 @@ bool SeriesSummary::Add(std::string_view line) {
 std::size_t SeriesSummary::AddLines(std::string_view text, bool last) {
   const char* const data = text.data();
   const std::size_t size = text.size();
-  const bool any_cr = std::memchr(data, '\r', size) != nullptr;
+  const bool any_cr = size != 0 && std::memchr(data, '\r', size) != nullptr;
   std::size_t begin = 0;
   while (begin < size && !ended_) {
     std::size_t end;

@@ -112,7 +112,8 @@ int Evaluation::Run(QFile& file) {
       const QByteArray utf8 = decoded.toUtf8();
       if (!Take(utf8.constData(), utf8.size(), last)) break;
     } else {
-      nul = std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())) != nullptr;
+      nul = !bytes.isEmpty() &&
+            std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())) != nullptr;
       if (nul) break;
       if (!Take(bytes.data(), bytes.size(), last)) break;
     }
