@@ -287,7 +287,19 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
     command.exit_code = 2;
     return command;
   };
-  if (!parser.parse(arguments)) return bad(parser.errorText());
+  if (!parser.parse(arguments)) {
+    // Qt's own texts are English without a translation loaded: the usual mistakes in German.
+    if (!parser.unknownOptionNames().isEmpty())
+      return bad(
+          QStringLiteral("Unbekannte Option „%1“.").arg(parser.unknownOptionNames().first()));
+    const QString last = arguments.constLast();
+    for (const QCommandLineOption* option : {&evaluate, &column}) {
+      const QString name = option->names().constFirst();
+      if (last == QStringLiteral("--") + name || last == QLatin1Char('-') + name)
+        return bad(QStringLiteral("Zu --%1 fehlt %2.").arg(name, option->valueName()));
+    }
+    return bad(parser.errorText());
+  }
   if (parser.isSet(help)) {
     Print(stdout, Help());
     command.exit_code = 0;

@@ -226,7 +226,13 @@ class CommandLineTest : public QObject {
                             << "messwerte: „/“ ist ein Ordner, keine Datei.\n";
     QTest::newRow("unknown option")
         << QStringList{"--gibtsnicht"}
-        << "messwerte: Unknown option 'gibtsnicht'.\nAufruf: messwerte --help\n";
+        << "messwerte: Unbekannte Option „gibtsnicht“.\nAufruf: messwerte --help\n";
+    QTest::newRow("file missing after --auswerten")
+        << QStringList{"--auswerten"}
+        << "messwerte: Zu --auswerten fehlt DATEI.\nAufruf: messwerte --help\n";
+    QTest::newRow("number missing after --spalte")
+        << QStringList{"--auswerten", "-", "--spalte"}
+        << "messwerte: Zu --spalte fehlt N.\nAufruf: messwerte --help\n";
     QTest::newRow("column without evaluation")
         << QStringList{"--spalte", "2", "werte.txt"}
         << "messwerte: --spalte gilt nur mit --auswerten.\nAufruf: messwerte --help\n";
