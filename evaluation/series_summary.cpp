@@ -16,6 +16,45 @@ void SeriesSummary::Fault(std::string_view line, ParseStatus status) {
   fault_text_.assign(line);
 }
 
+namespace {
+
+// Adds `n` values to the sums in their order and keeps the extremes as the window compares
+// them, in single precision; of equal ones the first stays. Out of line and without a call
+// inside, so that the extended sums stay in registers.
+template <typename Totals>
+[[gnu::noinline]] void Accumulate(const long double* values, int n, Totals& totals) {
+  if (n == 0) return;
+  long double sum = totals.sum, squares = totals.squares;
+  float largest = totals.largest, smallest = totals.smallest;
+  int i = 0;
+  if (!totals.any) {
+    largest = smallest = static_cast<float>(values[0]);
+    sum += values[0];
+    squares += values[0] * values[0];
+    i = 1;
+  }
+  for (; i < n; ++i) {
+    const long double value = values[i];
+    sum += value;
+    squares += value * value;
+    const auto single = static_cast<float>(value);
+    if (single > largest) largest = single;
+    if (single < smallest) smallest = single;
+  }
+  totals.sum = sum;
+  totals.squares = squares;
+  totals.largest = largest;
+  totals.smallest = smallest;
+  totals.any = true;
+}
+
+}  // namespace
+
+void SeriesSummary::Flush() {
+  Accumulate(batch_.data(), batched_, totals_);
+  batched_ = 0;
+}
+
 bool SeriesSummary::Add(std::string_view line) {
   if (ended_) return false;
   // A list of the window holds fewer lines than an int counts; the series ends where a file
@@ -29,14 +68,8 @@ bool SeriesSummary::Add(std::string_view line) {
     if (result.status != ParseStatus::kOk || !FitsSingle(result.value)) {
       Fault(line, result.status);
     } else {
-      const long double value = result.value;
-      sum_ += value;
-      squares_ += value * value;
-      // The extremes compare the values as the window keeps them, in single precision; of
-      // equal ones the first stays.
-      const auto single = static_cast<float>(value);
-      if (count_ == 0 || single > largest_) largest_ = single;
-      if (count_ == 0 || single < smallest_) smallest_ = single;
+      batch_[static_cast<std::size_t>(batched_)] = result.value;
+      if (++batched_ == kBatch) Flush();
     }
   }
   ++count_;
@@ -46,7 +79,7 @@ bool SeriesSummary::Add(std::string_view line) {
 std::size_t SeriesSummary::AddLines(std::string_view text, bool last) {
   const char* const data = text.data();
   const std::size_t size = text.size();
-  const bool any_cr = std::memchr(data, '\r', size) != nullptr;
+  const bool any_cr = size != 0 && std::memchr(data, '\r', size) != nullptr;
   std::size_t begin = 0;
   while (begin < size && !ended_) {
     std::size_t end;
@@ -65,7 +98,8 @@ std::size_t SeriesSummary::AddLines(std::string_view text, bool last) {
   return ended_ ? size : std::min(begin, size);
 }
 
-SeriesSummary::Fields SeriesSummary::Finish() const {
+SeriesSummary::Fields SeriesSummary::Finish() {
+  Flush();
   Fields fields;
   auto& [count, mean, quadratic, largest, smallest, deviation] = fields.texts;
   const auto fail = [&fields](const std::string& message) {
@@ -84,7 +118,7 @@ SeriesSummary::Fields SeriesSummary::Finish() const {
   float mean_value = 0;
   bool has_mean = false;
   try {
-    mean_value = Mean(sum_, count_);
+    mean_value = Mean(totals_.sum, count_);
     mean = FloatToStr(mean_value, separator_);
     has_mean = true;
   } catch (const std::exception& e) {
@@ -92,7 +126,8 @@ SeriesSummary::Fields SeriesSummary::Finish() const {
   }
   if (has_mean) {
     try {
-      quadratic = FloatToStr(count_ == 0 ? 0.0f : RootMeanSquare(squares_, count_), separator_);
+      quadratic =
+          FloatToStr(count_ == 0 ? 0.0f : RootMeanSquare(totals_.squares, count_), separator_);
     } catch (const std::exception& e) {
       fail(e.what());
     }
@@ -101,12 +136,12 @@ SeriesSummary::Fields SeriesSummary::Finish() const {
     fail("Die Liste enthält keine Messwerte.");
     return fields;
   }
-  largest = FloatToStr(largest_, separator_);
-  smallest = FloatToStr(smallest_, separator_);
+  largest = FloatToStr(totals_.largest, separator_);
+  smallest = FloatToStr(totals_.smallest, separator_);
   if (has_mean) {
     try {
-      const float below = Distance(mean_value, smallest_);
-      const float above = Distance(largest_, mean_value);
+      const float below = Distance(mean_value, totals_.smallest);
+      const float above = Distance(totals_.largest, mean_value);
       deviation = FloatToStr(DeviationPercent(mean_value, below, above), separator_);
     } catch (const std::exception& e) {
       fail(e.what());

@@ -26,6 +26,14 @@ void Print(std::FILE* stream, const QString& text) {
   std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
 }
 
+// The length of `text` without a last character that may still lack bytes.
+std::size_t WholeCharacters(std::string_view text) {
+  std::size_t i = text.size();
+  while (i > 0 && text.size() - i < 3 && (static_cast<unsigned char>(text[i - 1]) & 0xC0) == 0x80)
+    --i;
+  return i > 0 && static_cast<unsigned char>(text[i - 1]) >= 0xC0 ? i - 1 : text.size();
+}
+
 void Complain(const QString& message) {
   Print(stderr, QStringLiteral("messwerte: %1\n").arg(message));
 }
@@ -72,6 +80,7 @@ int Evaluation::Run(QFile& file) {
   QByteArray block(kBlock, Qt::Uninitialized);
   std::optional<QStringDecoder> utf16;
   bool first = true;
+  bool nul = false;
   for (;;) {
     const qint64 got = file.read(block.data(), kBlock);
     if (got < 0) {
@@ -98,18 +107,20 @@ int Evaluation::Run(QFile& file) {
     const bool last = got == 0;
     if (utf16) {
       const QString decoded = utf16->decode(bytes);
-      if (decoded.contains(QChar(u'\0'))) break;
+      nul = decoded.contains(QChar(u'\0'));
+      if (nul) break;
       const QByteArray utf8 = decoded.toUtf8();
       if (!Take(utf8.constData(), utf8.size(), last)) break;
     } else {
-      if (std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size()))) break;
+      nul = !bytes.isEmpty() &&
+            std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())) != nullptr;
+      if (nul) break;
       if (!Take(bytes.data(), bytes.size(), last)) break;
     }
     if (last) break;
   }
-  if (!refusal_.isEmpty() || !started_) {
-    Complain(refusal_.isEmpty()
-                 ? QStringLiteral("„%1“ ist keine Textdatei: sie enthält Null-Bytes.").arg(name_)
+  if (nul || !refusal_.isEmpty()) {
+    Complain(nul ? QStringLiteral("„%1“ ist keine Textdatei: sie enthält Null-Bytes.").arg(name_)
                  : refusal_);
     return 2;
   }
@@ -211,6 +222,9 @@ std::size_t Evaluation::Convert(std::string_view text, bool last) {
     if (summary_.Ended()) taken = text.size();
     taken = std::min(taken, text.size());
   }
+  // Past the series' end the rest is taken in any piece; a character split across two reads
+  // waits for its other bytes, so that the check below sees whole characters only.
+  if (summary_.Ended() && !last) taken = WholeCharacters(text.substr(0, taken));
   if (check_utf8_ && utf8_ &&
       !QByteArrayView(text.data(), static_cast<qsizetype>(taken)).isValidUtf8())
     utf8_ = false;
@@ -273,7 +287,19 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
     command.exit_code = 2;
     return command;
   };
-  if (!parser.parse(arguments)) return bad(parser.errorText());
+  if (!parser.parse(arguments)) {
+    // Qt's own texts are English without a translation loaded: the usual mistakes in German.
+    if (!parser.unknownOptionNames().isEmpty())
+      return bad(
+          QStringLiteral("Unbekannte Option „%1“.").arg(parser.unknownOptionNames().first()));
+    const QString last = arguments.constLast();
+    for (const QCommandLineOption* option : {&evaluate, &column}) {
+      const QString name = option->names().constFirst();
+      if (last == QStringLiteral("--") + name || last == QLatin1Char('-') + name)
+        return bad(QStringLiteral("Zu --%1 fehlt %2.").arg(name, option->valueName()));
+    }
+    return bad(parser.errorText());
+  }
   if (parser.isSet(help)) {
     Print(stdout, Help());
     command.exit_code = 0;

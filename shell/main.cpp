@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "desktop.h"
-#include "command_line.h"
 #include "form1.h"
 
 namespace {
@@ -30,11 +29,9 @@ void ExitWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-  // Help, version and evaluations need no window, and no display.
-  const CommandLine command = RunCommandLine(argc, argv);
-  if (command.exit_code) return *command.exit_code;
-
+// The window program, in a module of its own that launcher.cpp loads; `open_path` (UTF-8) names
+// a file for the list, or is null.
+extern "C" Q_DECL_EXPORT int MesswerteWindow(int argc, char* argv[], const char* open_path) {
   qInstallMessageHandler(ExitWithoutDisplay);
   QApplication application(argc, argv);
   qInstallMessageHandler(nullptr);
@@ -46,7 +43,7 @@ int main(int argc, char* argv[]) {
     auto window = std::make_unique<TForm1>();
     Form1 = window.get();
     window->show();
-    if (!command.open_path.isEmpty()) window->OpenAtStart(command.open_path);
+    if (open_path) window->OpenAtStart(QString::fromUtf8(open_path));
     QApplication::exec();
     Form1 = nullptr;
     return 0;

@@ -16,22 +16,21 @@ std::string_view View(const QByteArray& bytes) {
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-// memchr must not see the null pointer of an empty text.
+// memchr must not see the null pointer of an empty view.
 bool Contains(std::string_view text, char c) {
   return !text.empty() && std::memchr(text.data(), c, text.size()) != nullptr;
 }
 
 bool HasNul(QByteArrayView bytes) {
-  return !bytes.isEmpty() &&
-         std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())) != nullptr;
+  return Contains({bytes.data(), static_cast<std::size_t>(bytes.size())}, '\0');
 }
 
 QString NotText(const QString& name) {
   return QStringLiteral("„%1“ ist keine Textdatei: sie enthält Null-Bytes.").arg(name);
 }
 
-// The bytes of a file as UTF-8 text without a byte order mark.
-std::optional<QByteArray> Decode(const QByteArray& bytes, const QString& name, QString* error) {
+// The bytes of a file as UTF-8 text without a byte order mark; UTF-8 files keep their array.
+std::optional<QByteArray> Decode(QByteArray bytes, const QString& name, QString* error) {
   const series::Bom bom = series::DetectBom(bytes);
   const QByteArrayView rest = QByteArrayView(bytes).sliced(bom.length);
   QByteArray text;
@@ -52,7 +51,7 @@ std::optional<QByteArray> Decode(const QByteArray& bytes, const QString& name, Q
   }
   // Without a UTF-8 mark, what is not UTF-8 was written in the Windows code page of older lab
   // software; with one, the mark speaks for the text even where a byte is amiss.
-  if (rest.isValidUtf8()) return bom.length > 0 ? bytes.sliced(bom.length) : bytes;
+  if (rest.isValidUtf8()) return std::move(bytes.remove(0, bom.length));
   // A stray byte after a UTF-8 mark becomes U+FFFD, so the list never holds broken UTF-8.
   if (bom.length > 0) return QString::fromUtf8(rest).toUtf8();
   return series::FromWindows1252(rest).toUtf8();
@@ -62,6 +61,13 @@ std::optional<QByteArray> Decode(const QByteArray& bytes, const QString& name, Q
 
 SeriesFile::SeriesFile(QByteArray text, series::Layout layout)
     : text_(std::move(text)), layout_(layout) {
+  // The last line's break starts no further line: without it, the text of a file of one column
+  // is the list's text as it stands.
+  if (text_.endsWith("\r\n")) {
+    text_.chop(2);
+  } else if (text_.endsWith('\n') || text_.endsWith('\r')) {
+    text_.chop(1);
+  }
   const std::string_view all = View(text_);
   const std::size_t end = all.find_first_of("\r\n");
   const std::string_view first = all.substr(0, end);
@@ -90,33 +96,37 @@ std::optional<SeriesFile> SeriesFile::Open(const QString& path, QString* error) 
         QStringLiteral("Die Datei „%1“ ist größer als 1 GiB und wird nicht gelesen.").arg(path));
   }
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
     return refuse(file.error() == QFileDevice::PermissionsError
                       ? QStringLiteral("Die Datei „%1“ darf nicht gelesen werden.").arg(path)
                       : QStringLiteral("Die Datei „%1“ kann nicht gelesen werden.").arg(path));
   }
-  // Up to one byte more than allowed, which tells a file that grew meanwhile, a block at a time:
-  // QIODevice::read(n) would take n bytes of memory at once, however short the file.
-  QByteArray bytes;
-  bytes.reserve(static_cast<qsizetype>(std::min(info.size(), kLargest) + 1));
-  while (bytes.size() <= kLargest) {
-    const qsizetype done = bytes.size();
-    // Within what is reserved while the file is as long as it was; then in blocks.
-    const qint64 room = bytes.capacity() - done;
-    const qint64 block = std::min(room > 0 ? room : kBlock, kLargest + 1 - done);
-    bytes.resize(done + static_cast<qsizetype>(block));
-    const qint64 got = file.read(bytes.data() + done, block);
-    bytes.resize(done + static_cast<qsizetype>(std::max<qint64>(got, 0)));
-    if (got <= 0) break;
+  // Straight into one array of the file's size; a file that grows meanwhile, or one that tells
+  // no size (a pipe), is read on in blocks up to one byte more than allowed.
+  QByteArray bytes(std::min(info.size(), kLargest) + 1, Qt::Uninitialized);
+  qint64 filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) {
+      if (filled > kLargest) break;
+      bytes.resize(std::min(filled * 2, kLargest + 1));
+    }
+    const qint64 got = file.read(bytes.data() + filled, bytes.size() - filled);
+    if (got < 0) {
+      return refuse(QStringLiteral("Die Datei „%1“ kann nicht gelesen werden.").arg(path));
+    }
+    if (got == 0) break;
+    filled += got;
   }
-  if (file.error() != QFileDevice::NoError) {
-    return refuse(QStringLiteral("Die Datei „%1“ kann nicht gelesen werden.").arg(path));
-  }
-  return FromBytes(bytes, path, error);
+  bytes.truncate(filled);
+  return Read(std::move(bytes), path, error);
 }
 
 std::optional<SeriesFile> SeriesFile::FromBytes(const QByteArray& bytes, const QString& name,
                                                 QString* error) {
+  return Read(bytes, name, error);
+}
+
+std::optional<SeriesFile> SeriesFile::Read(QByteArray bytes, const QString& name, QString* error) {
   if (bytes.size() > kLargest) {
     if (error) {
       *error =
@@ -124,7 +134,7 @@ std::optional<SeriesFile> SeriesFile::FromBytes(const QByteArray& bytes, const Q
     }
     return std::nullopt;
   }
-  std::optional<QByteArray> text = Decode(bytes, name, error);
+  std::optional<QByteArray> text = Decode(std::move(bytes), name, error);
   if (!text) return std::nullopt;
   const series::Layout layout = series::DetectLayout(View(*text));
   return SeriesFile(std::move(*text), layout);
@@ -168,10 +178,8 @@ QByteArray SeriesFile::Lines(int column) const {
   const std::string_view body = View(text_).substr(static_cast<std::size_t>(body_));
   if (column < 0 || column >= layout_.columns) return {};
   // The usual file: one column, LF, no quotes; its text is the list's text already.
-  if (layout_.separator == '\0' && !Contains(body, '\r') && !Contains(body, '"')) {
-    const qsizetype end = text_.endsWith('\n') ? text_.size() - 1 : text_.size();
-    return end > body_ ? text_.sliced(body_, end - body_) : QByteArray();
-  }
+  if (layout_.separator == '\0' && !Contains(body, '\r') && !Contains(body, '"'))
+    return body_ == 0 ? text_ : text_.sliced(body_);
   QByteArray lines;
   lines.reserve(static_cast<qsizetype>(body.size()));
   std::string scratch;
@@ -183,5 +191,7 @@ QByteArray SeriesFile::Lines(int column) const {
     lines.append(field.data(), static_cast<qsizetype>(field.size()));
     return true;
   });
+  // A break left at the end (the file's last break is gone) ends an empty last line.
+  if (!body.empty() && (body.back() == '\n' || body.back() == '\r')) lines.append('\n');
   return lines;
 }

@@ -37,6 +37,7 @@ class SeriesFile {
 
  private:
   SeriesFile(QByteArray text, series::Layout layout);
+  static std::optional<SeriesFile> Read(QByteArray bytes, const QString& name, QString* error);
 
   QByteArray text_;  // UTF-8, without a byte order mark, line breaks as in the file
   series::Layout layout_;

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "series_file.h"
+#include "series_summary.h"
+
 namespace {
 
 struct Run {
@@ -111,6 +114,13 @@ class CommandLineTest : public QObject {
     QTest::newRow("not a text file")
         << QByteArray("1\n\0\n", 4) << QStringList() << "C.UTF-8" << 2 << QString()
         << "messwerte: „%1“ ist keine Textdatei: sie enthält Null-Bytes.\n";
+    QTest::newRow("NUL byte far into the file")
+        << QByteArray("1\n").repeated(200'000).append('\0') << QStringList() << "C.UTF-8" << 2
+        << QString() << "messwerte: „%1“ ist keine Textdatei: sie enthält Null-Bytes.\n";
+    QTest::newRow("UTF-8 text after the end split across blocks")
+        << QByteArray("1\n2\xC2\xB0\n\n").append(QByteArray("\xC3\xA4").repeated(600'000))
+        << QStringList() << "C.UTF-8" << 1 << Lines({"2", dash, dash, dash, dash, dash})
+        << "messwerte: '2°' ist kein gültiger Gleitkommawert (Zeile 2).\n";
     QTest::newRow("UTF-16 with BOM")
         << QByteArray(
                "\xFF\xFE"
@@ -138,6 +148,62 @@ class CommandLineTest : public QObject {
     QCOMPARE(run.exit_code, exit_code);
   }
 
+  // For any file the window's loader reads, the command line evaluates the same lines: both
+  // decide encoding, separator, header and quotes alike, though one reads the whole file and
+  // the other a block at a time.
+  void evaluatesWhatTheLoaderReads_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("lang");
+
+    QByteArray big = "Zeit;\"Wert A\";Wert B\r\n";
+    for (int i = 0; i < 150'000; ++i)
+      big += QByteArray::number(i) + ";\"" + QByteArray::number(i % 977) + "," +
+             QByteArray::number(i % 7) + "\";" + QByteArray::number(-i) + "\r\n";
+    QTest::newRow("large table, quoted decimal commas, CR LF") << big << 1 << "de_DE.UTF-8";
+    QTest::newRow("large table, last column") << big << 2 << "de_DE.UTF-8";
+    QTest::newRow("tab separated") << QByteArray("a\tb\n1.5\t2\n3.25\t-4\n") << 0 << "C.UTF-8";
+    QTest::newRow("comma separated with header")
+        << QByteArray("t,v\n0,1.5\n1,2.5\n2,x\n") << 1 << "C.UTF-8";
+    QTest::newRow("ragged row ends the series") << QByteArray("1;2\n3\n5;6\n") << 1 << "C.UTF-8";
+    QTest::newRow("CR breaks") << QByteArray("Wert\r1,5\r2,5\r") << 0 << "de_DE.UTF-8";
+    QTest::newRow("UTF-8 mark and header")
+        << QByteArray("\xEF\xBB\xBFL\xC3\xA4nge\n4\n8\n") << 0 << "C.UTF-8";
+    QTest::newRow("UTF-16 BE table")
+        << QByteArray("\xFE\xFF\0a\0;\0b\0\n\0001\0;\0002\0\n", 18) << 1 << "C.UTF-8";
+    QTest::newRow("Windows-1252 value") << QByteArray("1\n5\xB5m\n") << 0 << "C.UTF-8";
+    QTest::newRow("header only") << QByteArray("Wert\n") << 0 << "C.UTF-8";
+  }
+  void evaluatesWhatTheLoaderReads() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, column);
+    QFETCH(QString, lang);
+    const char separator = lang.startsWith(u"de") ? ',' : '.';
+    const std::optional<SeriesFile> file =
+        SeriesFile::FromBytes(bytes, QStringLiteral("x"), nullptr);
+    QVERIFY(file);
+    const QByteArray lines = file->Lines(column);
+    messwerte::SeriesSummary summary(separator);
+    summary.AddLines(std::string_view(lines.constData(), static_cast<std::size_t>(lines.size())),
+                     true);
+    const messwerte::SeriesSummary::Fields fields = summary.Finish();
+    QStringList six;
+    for (const std::string& text : fields.texts)
+      six.append(text.empty() ? QStringLiteral("–") : QString::fromStdString(text));
+    QString messages;
+    for (const std::string& error : fields.errors)
+      messages += QStringLiteral("messwerte: %1\n").arg(QString::fromStdString(error));
+
+    const QString path = Write(QStringLiteral("tabelle.csv"), bytes);
+    QStringList arguments{QStringLiteral("--auswerten"), path};
+    if (file->ColumnCount() > 1)
+      arguments << QStringLiteral("--spalte") << QString::number(column + 1);
+    const Run run = Start(arguments, lang);
+    QCOMPARE(run.out, Lines(six));
+    QCOMPARE(run.err, messages);
+    QCOMPARE(run.exit_code, fields.errors.empty() ? 0 : 1);
+  }
+
   void evaluatesStandardInput() {
     const Run run = Start({QStringLiteral("--auswerten"), QStringLiteral("-")},
                           QStringLiteral("de_DE.UTF-8"), QByteArray("Zeit,Wert\n0,2.5\n1,3.5\n"));
@@ -160,7 +226,13 @@ class CommandLineTest : public QObject {
                             << "messwerte: „/“ ist ein Ordner, keine Datei.\n";
     QTest::newRow("unknown option")
         << QStringList{"--gibtsnicht"}
-        << "messwerte: Unknown option 'gibtsnicht'.\nAufruf: messwerte --help\n";
+        << "messwerte: Unbekannte Option „gibtsnicht“.\nAufruf: messwerte --help\n";
+    QTest::newRow("file missing after --auswerten")
+        << QStringList{"--auswerten"}
+        << "messwerte: Zu --auswerten fehlt DATEI.\nAufruf: messwerte --help\n";
+    QTest::newRow("number missing after --spalte")
+        << QStringList{"--auswerten", "-", "--spalte"}
+        << "messwerte: Zu --spalte fehlt N.\nAufruf: messwerte --help\n";
     QTest::newRow("column without evaluation")
         << QStringList{"--spalte", "2", "werte.txt"}
         << "messwerte: --spalte gilt nur mit --auswerten.\nAufruf: messwerte --help\n";
@@ -178,6 +250,21 @@ class CommandLineTest : public QObject {
     QCOMPARE(run.err, err);
     QCOMPARE(run.out, QString());
     QCOMPARE(run.exit_code, 2);
+  }
+
+  // The window is a module the program loads: with a file named, the window comes up and
+  // stays until it is closed.
+  void startsTheWindowWithAFile() {
+    const QString path = Write(QStringLiteral("fenster.txt"), QByteArray("2\n4\n"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MESSWERTE_PROGRAM), {path});
+    QVERIFY(process.waitForStarted());
+    QVERIFY2(!process.waitForFinished(2000), process.readAllStandardError().constData());
+    process.kill();
+    process.waitForFinished();
   }
 
   void helpAndVersionNeedNoDisplay_data() {

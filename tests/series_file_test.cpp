@@ -71,6 +71,10 @@ class SeriesFileTest : public QObject {
                                   << 1 << one;
     QTest::newRow("empty lines stay")
         << QByteArray("1\n\n3\n") << 0 << QByteArray("1\n\n3") << 1 << one;
+    QTest::newRow("empty last line of a table")
+        << QByteArray("1;2\n3;4\n\n") << 0 << QByteArray("1\n3\n") << 2 << two;
+    QTest::newRow("empty last line with CR")
+        << QByteArray("1\r\r") << 0 << QByteArray("1\n") << 1 << one;
     QTest::newRow("empty file") << QByteArray() << 0 << QByteArray() << 1 << one;
 
     // Separators.

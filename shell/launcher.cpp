@@ -1,0 +1,46 @@
+// The program's entry. The command line needs QtCore only; the window, with QtGui and
+// QtWidgets, is a module loaded only when it is shown, so that help, version and evaluations
+// start fast and small, without a display.
+
+#include <QFileInfo>
+#include <QLibrary>
+#include <QStringList>
+#include <cstdio>
+
+#include "command_line.h"
+
+namespace {
+
+using WindowEntry = int (*)(int argc, char* argv[], const char* open_path);
+
+// Next to the program in the build tree, below the library folder once installed.
+QStringList ModuleCandidates() {
+#ifdef Q_OS_WIN
+  return {QStringLiteral("messwerte-fenster")};  // Windows looks next to the program first
+#else
+  const QString folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+  return {folder + QStringLiteral("/messwerte-fenster"),
+          folder + QStringLiteral("/" MESSWERTE_MODULE_FROM_BINDIR "/messwerte-fenster")};
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  const CommandLine command = RunCommandLine(argc, argv);
+  if (command.exit_code) return *command.exit_code;
+
+  QString reason;
+  for (const QString& candidate : ModuleCandidates()) {
+    QLibrary module(candidate);
+    const auto entry = reinterpret_cast<WindowEntry>(module.resolve("MesswerteWindow"));
+    if (entry) {
+      const QByteArray path = command.open_path.toUtf8();
+      return entry(argc, argv, command.open_path.isEmpty() ? nullptr : path.constData());
+    }
+    if (reason.isEmpty()) reason = module.errorString();
+  }
+  std::fprintf(stderr, "Messwerte Auswerten: Das Fenster kann nicht geladen werden (%s).\n",
+               qPrintable(reason));
+  return 1;
+}
