@@ -121,8 +121,8 @@ class ListModel final : public messwerte::MeasurementList {
   // step is kept whatever its size.
   static constexpr std::size_t kHistoryBudget = std::size_t{256} << 20;
   void SetHistoryBudget(std::size_t bytes);
-  // Bytes of the kept texts, of the lines' views and of the undo history, as the model counts
-  // them.
+  // Bytes of the kept texts and of the undo history beyond the current text, as the model
+  // counts them (a text that several steps view counts for each).
   std::size_t KeptBytes() const { return kept_bytes_; }
   std::size_t HistoryBytes() const { return history_bytes_; }
   std::size_t UndoSteps() const { return undo_.size(); }
