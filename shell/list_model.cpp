@@ -448,12 +448,24 @@ std::int64_t Utf16Units(std::string_view utf8) {
 
 }  // namespace
 
-std::int64_t ListModel::Start(int k) const {
-  while (starts_.size() <= static_cast<std::size_t>(k)) {
-    const int before = static_cast<int>(starts_.size()) - 1;
-    starts_.push_back(starts_.back() + Utf16Units(Line(before)) + 1);
+std::int64_t ListModel::BlockStart(std::size_t b) const {
+  if (starts_.size() <= b && starts_.capacity() <= b) {
+    starts_.reserve(static_cast<std::size_t>(LineCount()) / kBlock + 1);
   }
-  return starts_[static_cast<std::size_t>(k)];
+  while (starts_.size() <= b) {
+    const std::size_t from = (starts_.size() - 1) * kBlock;
+    std::int64_t start = starts_.back();
+    for (std::size_t k = from; k < from + kBlock; ++k) start += Utf16Units(lines_[k]) + 1;
+    starts_.push_back(start);
+  }
+  return starts_[b];
+}
+
+std::int64_t ListModel::Start(int k) const {
+  const std::size_t line = static_cast<std::size_t>(k);
+  std::int64_t start = BlockStart(line / kBlock);
+  for (std::size_t j = line / kBlock * kBlock; j < line; ++j) start += Utf16Units(lines_[j]) + 1;
+  return start;
 }
 
 std::int64_t ListModel::Utf16Length() const {
@@ -468,18 +480,28 @@ std::int64_t ListModel::Utf16Offset(TextPosition position) const {
 
 TextPosition ListModel::PositionAtUtf16(std::int64_t offset) const {
   if (offset <= 0) return {};
-  // Known starts first; past them, one line after another until the offset is passed.
-  int line;
+  // The last block that starts at or before the offset: among the known starts, or past them
+  // one block after another; then the line in it.
+  std::size_t block;
   if (offset < starts_.back()) {
-    line = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
-                            starts_.begin()) -
-           1;
+    block = static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                                     starts_.begin()) -
+            1;
   } else {
-    line = static_cast<int>(starts_.size()) - 1;
-    while (line + 1 < LineCount() && Start(line + 1) <= offset) ++line;
+    const std::size_t last = static_cast<std::size_t>(LineCount() - 1) / kBlock;
+    block = starts_.size() - 1;
+    while (block < last && BlockStart(block + 1) <= offset) ++block;
+  }
+  int line = static_cast<int>(block * kBlock);
+  std::int64_t start = starts_[block];
+  while (line + 1 < LineCount() && (line + 1) % static_cast<int>(kBlock) != 0) {
+    const std::int64_t next = start + Utf16Units(Line(line)) + 1;
+    if (next > offset) break;
+    start = next;
+    ++line;
   }
   const std::string_view text = Line(line);
-  std::int64_t units = offset - Start(line);
+  std::int64_t units = offset - start;
   std::size_t column = 0;
   while (column < text.size()) {
     const int width = Units(text[column]);

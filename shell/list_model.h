@@ -121,8 +121,8 @@ class ListModel final : public messwerte::MeasurementList {
   // step is kept whatever its size.
   static constexpr std::size_t kHistoryBudget = std::size_t{256} << 20;
   void SetHistoryBudget(std::size_t bytes);
-  // Bytes of the kept texts, of the lines' views and of the undo history, as the model counts
-  // them.
+  // Bytes of the kept texts and of the undo history beyond the current text, as the model
+  // counts them (a text that several steps view counts for each).
   std::size_t KeptBytes() const { return kept_bytes_; }
   std::size_t HistoryBytes() const { return history_bytes_; }
   std::size_t UndoSteps() const { return undo_.size(); }
@@ -164,12 +164,13 @@ class ListModel final : public messwerte::MeasurementList {
   }
   // Lines from `first` on may have changed: their starts are worked out again when asked for.
   void Moved(int first) const {
-    if (starts_.size() > static_cast<std::size_t>(first) + 1) {
-      starts_.resize(static_cast<std::size_t>(first) + 1);
-    }
+    const std::size_t blocks = static_cast<std::size_t>(first) / kBlock + 1;
+    if (starts_.size() > blocks) starts_.resize(blocks);
   }
   // The UTF-16 offset of line k's start, extending the known starts as far as k.
   std::int64_t Start(int k) const;
+  // The start of the block of lines from line kBlock * b, extending the known starts that far.
+  std::int64_t BlockStart(std::size_t b) const;
   void Tell(const Change& change) const;
   static void Expand(Change& change);
   void Compact(Change& change);
@@ -206,7 +207,9 @@ class ListModel final : public messwerte::MeasurementList {
   std::uint64_t revision_ = messwerte::NewRevision();
   bool changed_ = false;  // since the last stamp was handed out
   std::uint64_t edits_ = 0;
-  // Where the first lines start in UTF-16 units; lines past the end of it are not known yet.
+  // Where every kBlock-th line starts in UTF-16 units, as far as known; a line in between is
+  // found from the start of its block.
+  static constexpr std::size_t kBlock = 32;
   mutable std::vector<std::int64_t> starts_;
   std::function<void(const LinesChanged&)> listener_;
 };
