@@ -70,7 +70,8 @@ void TForm1::Run(Operation operation) {
                        *edtGroessterMessw,
                        *edtKleinsterMessw,
                        *edtAbweichung,
-                       DecimalSeparator()};
+                       DecimalSeparator(),
+                       KeptValues};
   try {
     MeasurementEdit::EditGroup edits(*Memo1);
     operation(form, Auswertung);

@@ -33,6 +33,8 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   void Run(Operation operation);
 
   messwerte::Auswertung Auswertung;
+  // The values read from Memo1, kept for the next press.
+  messwerte::KeptValues KeptValues;
 };
 
 extern TForm1* Form1;
