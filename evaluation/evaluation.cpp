@@ -96,6 +96,7 @@ int KeptValues::ForEach(Form& form, int from, int to, Use use) {
 // `end` or the empty line.
 int KeptValues::Keep(Form& form, int end) {
   while (count_ < static_cast<std::size_t>(end)) {
+    if (first_empty_ >= 0) return first_empty_;  // known: no need to read it again
     const int k = static_cast<int>(count_);
     const std::string_view text = form.Memo1.ReadLine(k);
     if (text.empty()) {
