@@ -119,7 +119,11 @@ TEST(LongDoubleBytes, AreThoseOfTheFormat) {
   }
 }
 
-class DifferentValues : public testing::TestWithParam<std::pair<long double, long double>> {};
+struct TwoValues {
+  long double a, b;
+};
+
+class DifferentValues : public testing::TestWithParam<TwoValues> {};
 
 TEST_P(DifferentValues, DoNotHaveTheSameBits) {
   const auto [a, b] = GetParam();
@@ -131,10 +135,10 @@ TEST_P(DifferentValues, DoNotHaveTheSameBits) {
 // The sign, the exponent, the lowest significand bit, a subnormal.
 INSTANTIATE_TEST_SUITE_P(
     EveryPartOfTheFormat, DifferentValues,
-    testing::Values(std::pair{1.0L, -1.0L}, std::pair{1.0L, 2.0L}, std::pair{0.0L, -0.0L},
-                    std::pair{1.0L, std::nextafter(1.0L, 2.0L)},
-                    std::pair{std::numeric_limits<long double>::denorm_min(), 0.0L},
-                    std::pair{std::numeric_limits<long double>::max(),
+    testing::Values(TwoValues{1.0L, -1.0L}, TwoValues{1.0L, 2.0L}, TwoValues{0.0L, -0.0L},
+                    TwoValues{1.0L, std::nextafter(1.0L, 2.0L)},
+                    TwoValues{std::numeric_limits<long double>::denorm_min(), 0.0L},
+                    TwoValues{std::numeric_limits<long double>::max(),
                               std::numeric_limits<long double>::infinity()}));
 
 TEST(SameBits, IgnoreThePadding) {
