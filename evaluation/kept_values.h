@@ -31,7 +31,8 @@ class KeptValues {
   // Calls use(k, values, n) with the values of lines k, k + 1, ... k + n - 1, block after block,
   // for the lines from `from` before `to` and before the first empty line, converting the lines
   // not kept yet; `from` must be 0 or where a former call stopped. A line that is no value
-  // throws once the values before it were used. Returns the line it stopped at.
+  // throws once the values before it were used. Returns the line it stopped at. Defined beside
+  // the operations in evaluation.cpp, the only place that calls it.
   template <typename Use>
   int ForEach(Form& form, int from, int to, Use use);
 
