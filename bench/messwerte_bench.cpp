@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
   }
   messwerte::LineList list(std::move(text));
   Field anzahl, mittelwert, quadr, groesster, kleinster, abweichung;
-  Form form{list, anzahl, mittelwert, quadr, groesster, kleinster, abweichung, separator};
+  messwerte::KeptValues kept;
+  Form form{list, anzahl, mittelwert, quadr, groesster, kleinster, abweichung, separator, kept};
   Auswertung state;
 
   try {

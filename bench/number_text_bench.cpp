@@ -1,8 +1,9 @@
-// Throughput of StrToFloat against glibc's strtold_l in the C locale on measurement texts. Both
-// must give the same bits for every text before anything is timed.
+// Throughput of the number reading on measurement texts: ParseNumber, which the operations read
+// every line through, StrToFloat, the named conversion, and the C library's strtold in the C locale
+// (platform::ReadDecimal, what ParseNumber falls back to for long texts). All three must give the
+// same bits for every text before anything is timed.
 
 #include <benchmark/benchmark.h>
-#include <locale.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "number_text.h"
+#include "platform.h"
+#include "same_bits.h"
 
 namespace {
 
@@ -46,34 +49,34 @@ std::vector<std::string> Mixed() {
   return texts;
 }
 
-locale_t CLocale() {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
-  return c;
+long double ReadParseNumber(const std::string& text) {
+  return messwerte::ParseNumber(text, '.').value;
 }
-
-// The 80 bits of an extended value; the padding bytes of long double carry nothing.
-bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+long double ReadStrToFloat(const std::string& text) { return messwerte::StrToFloat(text, '.'); }
+long double ReadCLibrary(const std::string& text) {
+  return messwerte::platform::ReadDecimal(text).value;
+}
 
 bool Agree(const std::vector<std::string>& texts) {
   for (const std::string& text : texts) {
-    const long double ours = messwerte::StrToFloat(text, '.');
-    const long double theirs = strtold_l(text.c_str(), nullptr, CLocale());
-    if (!SameBits(ours, theirs)) {
-      std::fprintf(stderr, "'%s': StrToFloat %.21Lg, strtold_l %.21Lg\n", text.c_str(), ours,
-                   theirs);
+    const long double theirs = ReadCLibrary(text);
+    const long double parsed = ReadParseNumber(text), converted = ReadStrToFloat(text);
+    if (!messwerte::SameBits(parsed, theirs) || !messwerte::SameBits(converted, theirs)) {
+      std::fprintf(stderr, "'%s': ParseNumber %.21Lg, StrToFloat %.21Lg, C library %.21Lg\n",
+                   text.c_str(), parsed, converted, theirs);
       return false;
     }
   }
   return true;
 }
 
-void Run(benchmark::State& state, const std::vector<std::string>& texts, bool ours) {
+template <long double (*Read)(const std::string&)>
+void Run(benchmark::State& state, const std::vector<std::string>& texts) {
   std::size_t bytes = 0;
   for (const std::string& text : texts) bytes += text.size();
   for (auto _ : state) {
     for (const std::string& text : texts) {
-      long double value =
-          ours ? messwerte::StrToFloat(text, '.') : strtold_l(text.c_str(), nullptr, CLocale());
+      long double value = Read(text);
       benchmark::DoNotOptimize(value);
     }
   }
@@ -84,14 +87,18 @@ void Run(benchmark::State& state, const std::vector<std::string>& texts, bool ou
 const std::vector<std::string> kReadings = Readings();
 const std::vector<std::string> kMixed = Mixed();
 
-void BM_StrToFloat_Readings(benchmark::State& state) { Run(state, kReadings, true); }
-void BM_strtold_l_Readings(benchmark::State& state) { Run(state, kReadings, false); }
-void BM_StrToFloat_Mixed(benchmark::State& state) { Run(state, kMixed, true); }
-void BM_strtold_l_Mixed(benchmark::State& state) { Run(state, kMixed, false); }
+void BM_ParseNumber_Readings(benchmark::State& state) { Run<ReadParseNumber>(state, kReadings); }
+void BM_StrToFloat_Readings(benchmark::State& state) { Run<ReadStrToFloat>(state, kReadings); }
+void BM_CLibrary_Readings(benchmark::State& state) { Run<ReadCLibrary>(state, kReadings); }
+void BM_ParseNumber_Mixed(benchmark::State& state) { Run<ReadParseNumber>(state, kMixed); }
+void BM_StrToFloat_Mixed(benchmark::State& state) { Run<ReadStrToFloat>(state, kMixed); }
+void BM_CLibrary_Mixed(benchmark::State& state) { Run<ReadCLibrary>(state, kMixed); }
+BENCHMARK(BM_ParseNumber_Readings);
 BENCHMARK(BM_StrToFloat_Readings);
-BENCHMARK(BM_strtold_l_Readings);
+BENCHMARK(BM_CLibrary_Readings);
+BENCHMARK(BM_ParseNumber_Mixed);
 BENCHMARK(BM_StrToFloat_Mixed);
-BENCHMARK(BM_strtold_l_Mixed);
+BENCHMARK(BM_CLibrary_Mixed);
 
 }  // namespace
 

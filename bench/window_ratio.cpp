@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
       messwerte::LineList list(text);
       Field a, b, c, d, e, f;
-      Form form{list, a, b, c, d, e, f, '.'};
+      messwerte::KeptValues kept;
+      Form form{list, a, b, c, d, e, f, '.', kept};
       Auswertung state;
       for (auto* times : {&core_first, &core_again}) {
         QElapsedTimer timer;

@@ -12,106 +12,91 @@
 
 #include "exception.h"
 #include "formulas.h"
-#include "huge_pages.h"
 #include "number_text.h"
+#include "platform.h"
 
 namespace messwerte {
 namespace {
 
-// The values of the lines converted so far, in order from line 0, for one text of the list (its
-// revision) read with one separator. Presses read the same lines again and again: the deviation
-// runs the mean and both scans, and the next button usually finds the list unchanged. So each
-// line of a text is converted once, and a changed text starts afresh.
-class KeptValues {
- public:
-  // Makes the values those of the list's current text; call it once an operation, before the
-  // first ForEach: the text cannot change while the operation runs.
-  KeptValues& Follow(Form& form) {
-    const std::uint64_t revision = form.Memo1.Revision();
-    if (revision != revision_ || form.Dezimaltrenner != separator_) {
-      revision_ = revision;
-      separator_ = form.Dezimaltrenner;
-      count_ = 0;  // the chunks stay: allocating them anew costs page faults
-      first_empty_ = -1;
-    }
-    return *this;
+// A chunk fills one huge page: 2 MiB where long double has 16 bytes, less where it has fewer.
+constexpr std::size_t kChunk = std::size_t{1} << 17;
+constexpr std::size_t kChunkBytes = kChunk * sizeof(long double);
+constexpr std::size_t kChunkAlignment = std::size_t{1} << 21;
+// Converted values used while still in the first-level cache: 64 KiB.
+constexpr int kBlock = 4096;
+static_assert(kChunk % kBlock == 0);
+
+}  // namespace
+
+KeptValues::KeptValues() = default;
+KeptValues::~KeptValues() = default;
+
+void KeptValues::Free::operator()(long double* chunk) const noexcept {
+  platform::FreeAligned(chunk, kChunkAlignment);
+}
+
+KeptValues& KeptValues::Follow(Form& form) {
+  const std::uint64_t revision = form.Memo1.Revision();
+  if (revision != revision_ || form.Dezimaltrenner != separator_) {
+    revision_ = revision;
+    separator_ = form.Dezimaltrenner;
+    count_ = 0;  // the chunks stay: allocating them anew costs page faults
+    first_empty_ = -1;
   }
+  return *this;
+}
 
-  // The line of the text's first empty line, once a ForEach has come to it; else -1.
-  int FirstEmpty() const { return first_empty_; }
-
-  // Calls use(k, values, n) with the values of lines k, k + 1, ... k + n - 1, block after block,
-  // for the lines from `from` before `to` and before the first empty line, converting the lines
-  // not kept yet; `from` must be 0 or where a former call stopped. A line that is no value
-  // throws once the values before it were used. Returns the line it stopped at.
-  template <typename Use>
-  int ForEach(Form& form, int from, int to, Use use) {
-    while (from < to) {
-      const int end = to - from > kBlock ? from + kBlock : to;
-      int ready = end;
-      std::exception_ptr fault;
-      try {
-        ready = Keep(form, end);
-      } catch (...) {
-        ready = static_cast<int>(count_);
-        fault = std::current_exception();
-      }
-      // Blocks start at multiples of kBlock, so a block lies in one chunk.
-      const auto first = static_cast<std::size_t>(from);
-      if (ready > from) use(from, &chunks_[first / kChunk][first % kChunk], ready - from);
-      if (fault) std::rethrow_exception(fault);
-      if (ready < end) return ready;
-      from = end;
+template <typename Use>
+int KeptValues::ForEach(Form& form, int from, int to, Use use) {
+  while (from < to) {
+    const int end = to - from > kBlock ? from + kBlock : to;
+    int ready = end;
+    std::exception_ptr fault;
+    try {
+      ready = Keep(form, end);
+    } catch (...) {
+      ready = static_cast<int>(count_);
+      fault = std::current_exception();
     }
-    return from;
+    // Blocks start at multiples of kBlock, so a block lies in one chunk.
+    const auto first = static_cast<std::size_t>(from);
+    if (ready > from) use(from, &chunks_[first / kChunk][first % kChunk], ready - from);
+    if (fault) std::rethrow_exception(fault);
+    if (ready < end) return ready;
+    from = end;
   }
+  return from;
+}
 
- private:
-  // A chunk fills one huge page: 2 MiB.
-  static constexpr std::size_t kChunk = std::size_t{1} << 17;
-  static constexpr std::size_t kChunkBytes = kChunk * sizeof(long double);
-  // Converted values used while still in the first-level cache: 64 KiB.
-  static constexpr int kBlock = 4096;
-  static_assert(kChunk % kBlock == 0);
-
-  struct Free {
-    void operator()(long double* chunk) const { std::free(chunk); }
-  };
-
-  // Converts and keeps the lines before `end` not kept yet, up to the first empty line; returns
-  // `end` or the empty line.
-  int Keep(Form& form, int end) {
-    while (count_ < static_cast<std::size_t>(end)) {
-      const int k = static_cast<int>(count_);
-      const std::string_view text = form.Memo1.ReadLine(k);
-      if (text.empty()) {
-        first_empty_ = k;
-        return k;
-      }
-      Append(ToValue(text, k, form.Dezimaltrenner));
+// Converts and keeps the lines before `end` not kept yet, up to the first empty line; returns
+// `end` or the empty line.
+int KeptValues::Keep(Form& form, int end) {
+  while (count_ < static_cast<std::size_t>(end)) {
+    if (first_empty_ >= 0) return first_empty_;  // known: no need to read it again
+    const int k = static_cast<int>(count_);
+    const std::string_view text = form.Memo1.ReadLine(k);
+    if (text.empty()) {
+      first_empty_ = k;
+      return k;
     }
-    return end;
+    Append(ToValue(text, k, form.Dezimaltrenner));
   }
+  return end;
+}
 
-  void Append(long double value) {
-    if (count_ / kChunk == chunks_.size()) {
-      auto* chunk = static_cast<long double*>(std::aligned_alloc(kChunkBytes, kChunkBytes));
-      if (!chunk) throw std::bad_alloc();
-      AdviseHugePages(chunk, kChunkBytes);
-      chunks_.emplace_back(chunk);
-    }
-    chunks_[count_ / kChunk][count_ % kChunk] = value;
-    ++count_;
+void KeptValues::Append(long double value) {
+  if (count_ / kChunk == chunks_.size()) {
+    // Reserved first, so that a failing allocation leaves no chunk unowned.
+    chunks_.reserve(chunks_.size() + 1);
+    chunks_.emplace_back(
+        static_cast<long double*>(platform::AllocateAligned(kChunkBytes, kChunkAlignment)));
+    platform::AdviseHugePages(chunks_.back().get(), kChunkBytes);
   }
+  chunks_[count_ / kChunk][count_ % kChunk] = value;
+  ++count_;
+}
 
-  std::uint64_t revision_ = 0;  // no list has this one
-  char separator_ = '\0';
-  std::size_t count_ = 0;
-  int first_empty_ = -1;
-  std::vector<std::unique_ptr<long double[], Free>> chunks_;
-};
-
-KeptValues kept_values;
+namespace {
 
 // The loops over a block of values are functions of their own, without a call inside: an
 // extended sum then stays in a register, where a call in the loop would store and load it again
@@ -137,7 +122,7 @@ void ScanExtreme(Form& form, Auswertung& state, float Auswertung::*extreme, Bett
   btnAnzahlClick(form, state);
   if (state.Anzahl == 0) throw Exception("Die Liste enthält keine Messwerte.");
   state.Zeile = 0;
-  kept_values.Follow(form).ForEach(
+  form.kept_values.Follow(form).ForEach(
       form, 0, state.Anzahl,
       [&state, extreme, better](int first, const long double* values, int n) {
         for (int i = 0; i < n; ++i) {
@@ -153,7 +138,7 @@ void ScanExtreme(Form& form, Auswertung& state, float Auswertung::*extreme, Bett
 
 void btnAnzahlClick(Form& form, Auswertung& state) {
   // The first empty line is known when an operation on the same text has come to it.
-  const int known = kept_values.Follow(form).FirstEmpty();
+  const int known = form.kept_values.Follow(form).FirstEmpty();
   if (known >= 0) {
     state.Zeile = known + 1;
   } else {
@@ -166,7 +151,7 @@ void btnAnzahlClick(Form& form, Auswertung& state) {
 }
 
 void btnMittelwertClick(Form& form, Auswertung& state) {
-  KeptValues& kept = kept_values.Follow(form);
+  KeptValues& kept = form.kept_values.Follow(form);
   state.Anzahl = 0;
   state.Summe = 0;
   long double sum = 0;
@@ -217,10 +202,10 @@ void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
     state.QuadrMittelwert = 0;
   } else {
     long double squares = 0;
-    kept_values.Follow(form).ForEach(form, 0, state.Anzahl,
-                                     [&squares](int, const long double* values, int n) {
-                                       squares = AddUpSquares(values, n, squares);
-                                     });
+    form.kept_values.Follow(form).ForEach(form, 0, state.Anzahl,
+                                          [&squares](int, const long double* values, int n) {
+                                            squares = AddUpSquares(values, n, squares);
+                                          });
     state.QuadrMittelwert = RootMeanSquare(squares, state.Anzahl);
   }
   Show(form.edtQuadr_Mittelwe, state.QuadrMittelwert, form.Dezimaltrenner);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "kept_values.h"
 #include "measurement_list.h"
 
 namespace messwerte {
@@ -18,8 +19,8 @@ struct Auswertung {
   float QuadrMittelwert = 0;
 };
 
-// What the operations see of the window: the list, the six output fields and the decimal
-// separator of the user's locale.
+// What the operations see of the window: the list, the six output fields, the decimal separator
+// of the user's locale, and the values the window keeps from its list between presses.
 struct Form {
   MeasurementList& Memo1;
   OutputField& edtAnzahl;
@@ -29,6 +30,7 @@ struct Form {
   OutputField& edtKleinsterMessw;
   OutputField& edtAbweichung;
   char Dezimaltrenner;
+  KeptValues& kept_values;
 };
 
 // The values are the lines before the first empty one. Every operation throws Exception on a

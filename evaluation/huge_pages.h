@@ -1,15 +1,14 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
 #include <new>
 
+#include "platform.h"
+
 namespace messwerte {
 
-// Asks the system to back a large buffer, not yet written, with huge pages: a million lines
-// otherwise cost thousands of page faults. Only advice; nothing changes where it is not followed.
-void AdviseHugePages(const void* data, std::size_t bytes);
+using platform::AdviseHugePages;
 
 // An allocator that puts blocks of a huge page or more on whole huge pages, advised as above, and
 // leaves smaller ones to the usual allocator.
@@ -27,14 +26,13 @@ struct HugePageAllocator {
     const std::size_t bytes = n * sizeof(T);
     if (bytes < kHugePage / 2) return std::allocator<T>().allocate(n);
     const std::size_t whole = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    void* block = std::aligned_alloc(kHugePage, whole);
-    if (!block) throw std::bad_alloc();
+    void* block = platform::AllocateAligned(whole, kHugePage);
     AdviseHugePages(block, whole);
     return static_cast<T*>(block);
   }
   void deallocate(T* block, std::size_t n) {
     if (n * sizeof(T) < kHugePage / 2) return std::allocator<T>().deallocate(block, n);
-    std::free(block);
+    platform::FreeAligned(block, kHugePage);
   }
   friend bool operator==(const HugePageAllocator&, const HugePageAllocator&) { return true; }
 };

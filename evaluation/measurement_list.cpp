@@ -5,9 +5,7 @@
 #include <bit>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "blocks16.h"
 
 namespace messwerte {
 
@@ -18,20 +16,12 @@ std::uint64_t NewRevision() {
 
 namespace {
 
-#if defined(__SSE2__)
-// One bit per byte of the sixteen at `p` that is `c`.
-unsigned Matches(const char* p, char c) {
-  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(c))));
-}
-#endif
+using blocks16::Matches;
 
 std::size_t CountLineFeeds(std::string_view all) {
   std::size_t count = 0, i = 0;
-#if defined(__SSE2__)
   for (; i + 16 <= all.size(); i += 16)
     count += static_cast<std::size_t>(std::popcount(Matches(all.data() + i, '\n')));
-#endif
   return count + static_cast<std::size_t>(
                      std::count(all.begin() + static_cast<std::ptrdiff_t>(i), all.end(), '\n'));
 }
@@ -64,7 +54,6 @@ LineViews SplitLines(std::string_view all, LineBreaks breaks) {
     begin = at + length;
   };
   std::size_t i = 0;
-#if defined(__SSE2__)
   // Sixteen bytes at a time: lines are short, a search call for each would cost more.
   for (; i + 16 <= all.size(); i += 16) {
     unsigned found = Matches(all.data() + i, '\n');
@@ -73,7 +62,6 @@ LineViews SplitLines(std::string_view all, LineBreaks breaks) {
     for (; found != 0; found &= found - 1)
       line_break(i + static_cast<std::size_t>(std::countr_zero(found)));
   }
-#endif
   for (; i < all.size(); ++i) {
     const char c = all[i];
     if (c == '\n' || (any_cr && c == '\r') || (any_separator && c == '\xe2')) line_break(i);

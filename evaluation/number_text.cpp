@@ -1,19 +1,13 @@
 #include "number_text.h"
 
-#include <locale.h>
-
-#include <bit>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#endif
-
+#include "blocks16.h"
 #include "exception.h"
+#include "platform.h"
 
 namespace messwerte {
 namespace {
@@ -30,83 +24,19 @@ constexpr long double kPow10[kMaxExactPow10 + 1] = {
     1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
     1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
 
-#if defined(__SSE2__) && defined(__x86_64__)
-#define MESSWERTE_SHORT_NUMBERS 1
-
-std::uint64_t Load8(const char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-std::uint64_t Load4(const char* p) {
-  std::uint32_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-// Sixteen bytes read from offset 16 - k have their first k bytes set.
-constexpr unsigned char kFrontMasks[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-
 // The numbers of a measurement file: [sign] then 4 to 16 bytes of digits with at most one
 // separator among them, nothing else, not even blanks. True with `value` for those; false for
-// all other texts, which the general reading decides. All sixteen bytes are checked and added up
-// at once in SSE2 registers instead of one character after the other.
+// all other texts, which the general reading decides.
 [[gnu::always_inline]] inline bool ParseShort(std::string_view text, char separator,
                                               long double& value) {
   if (text.empty()) return false;
   const bool negative = text[0] == '-';
   const std::size_t sign = negative || text[0] == '+' ? 1 : 0;
-  const char* p = text.data() + sign;
-  const std::size_t n = text.size() - sign;
-  if (n - 4 > 12) return false;
-
-  // The text right-aligned in sixteen bytes, zero bytes in front; all loads stay in the text.
-  // The first byte of a load is the lowest of the word.
-  std::uint64_t low = 0, high;
-  if (n >= 8) {
-    high = Load8(p + n - 8);
-    const unsigned half = 4 * static_cast<unsigned>(16 - n);  // twice, to shift out all 64 bits
-    low = (Load8(p) << half) << half;
-  } else {
-    high = ((Load4(p) << 8 * (8 - n)) & 0xFFFFFFFF) | Load4(p + n - 4) << 32;
-  }
-  const __m128i bytes = _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
-
-  // One bit per byte, the first byte of the sixteen lowest. A separator that is a digit reads as
-  // a digit, as in the general reading.
-  const unsigned in_text = 0xFFFFu << (16 - n) & 0xFFFF;
-  const unsigned other =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-          _mm_cmplt_epi8(bytes, _mm_set1_epi8('0')), _mm_cmpgt_epi8(bytes, _mm_set1_epi8('9'))))) &
-      in_text;
-  const unsigned separators =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(separator)))) &
-      other;
-  if ((other ^ separators) | (separators & (separators - 1))) return false;
-
-  // Take the separator out: the bytes up to it move up by one. `through` counts those bytes,
-  // the separator's included; 0 without one.
-  const auto through = static_cast<unsigned>(std::bit_width(separators << 1 | 1)) - 1;
-  const unsigned fraction_digits = (16 - through) & 15;
-  const __m128i front =
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFrontMasks + 16 - through));
-  const __m128i digits = _mm_subs_epu8(bytes, _mm_set1_epi8('0'));  // the padding stays 0
-  const __m128i joined = _mm_or_si128(_mm_andnot_si128(front, digits),
-                                      _mm_and_si128(front, _mm_slli_si128(digits, 1)));
-
-  // Pairs of digits, then fours, then eights: 16-bit lanes 10a + b, 32-bit lanes 100ab + cd,
-  // 32-bit lanes 10000abcd + efgh; the last two lanes are the first and the last eight digits.
-  const __m128i pairs = _mm_and_si128(
-      _mm_add_epi16(_mm_mullo_epi16(joined, _mm_set1_epi16(10)), _mm_srli_epi16(joined, 8)),
-      _mm_set1_epi16(0xFF));
-  const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(100 + (1 << 16)));
-  const __m128i eights =
-      _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(10000 + (1 << 16)));
-  const auto halves = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
-  const std::uint64_t mantissa = (halves & 0xFFFFFFFF) * 100'000'000 + (halves >> 32);
-
+  std::uint64_t mantissa;
+  unsigned fraction_digits;
+  if (!blocks16::ShortDigits(text.data() + sign, text.size() - sign, separator, mantissa,
+                             fraction_digits))
+    return false;
   if (mantissa == 0) {
     value = negative ? -0.0L : 0.0L;
     return true;
@@ -118,20 +48,14 @@ constexpr unsigned char kFrontMasks[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0
   value = static_cast<long double>((m ^ flip) - flip) / kPow10[fraction_digits];
   return true;
 }
-#endif
-
-locale_t CLocale() {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
-  return c;
-}
 
 // The text between blanks, already checked against the number grammar, handed to the C library
-// with the separator mapped to '.'. Correctly rounded by glibc.
+// with the separator mapped to '.'. Correctly rounded by the C library.
 ParseResult ParseSlow(std::string_view number, char separator) {
   std::string c_text(number);
   for (char& c : c_text)
     if (c == separator) c = '.';
-  const long double value = strtold_l(c_text.c_str(), nullptr, CLocale());
+  const long double value = platform::ReadDecimal(c_text).value;
   if (std::isinf(value)) return {ParseStatus::kOutOfRange, 0};
   return {ParseStatus::kOk, value};
 }
@@ -233,18 +157,14 @@ ParseResult ParseSlow(std::string_view number, char separator) {
 }  // namespace
 
 ParseResult ParseNumber(std::string_view text, char separator) noexcept {
-#ifdef MESSWERTE_SHORT_NUMBERS
   long double value;
   if (ParseShort(text, separator, value)) return {ParseStatus::kOk, value};
-#endif
   return ParseGeneral(text, separator);
 }
 
 long double StrToFloat(std::string_view text, char separator) {
-#ifdef MESSWERTE_SHORT_NUMBERS
   long double value;
   if (ParseShort(text, separator, value)) return value;
-#endif
   return StrToFloatGeneral(text, separator);
 }
 

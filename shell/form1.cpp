@@ -182,8 +182,15 @@ void TForm1::btnMemoResetClick() {
 }
 
 void TForm1::Run(Operation operation) {
-  messwerte::Form form{Memo1->model(),     *edtAnzahl,         *edtMittelwert, *edtQuadr_Mittelwe,
-                       *edtGroessterMessw, *edtKleinsterMessw, *edtAbweichung, DecimalSeparator()};
+  messwerte::Form form{Memo1->model(),
+                       *edtAnzahl,
+                       *edtMittelwert,
+                       *edtQuadr_Mittelwe,
+                       *edtGroessterMessw,
+                       *edtKleinsterMessw,
+                       *edtAbweichung,
+                       DecimalSeparator(),
+                       KeptValues};
   try {
     MeasurementEdit::EditGroup edits(*Memo1);
     operation(form, Auswertung);

@@ -57,6 +57,8 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   int list_room_ = 0;  // the window's height that is not the list's
   bool placed_ = false;
   SeriesActions* Files;
+  // The values read from Memo1, kept for the next press.
+  messwerte::KeptValues KeptValues;
 };
 
 extern TForm1* Form1;

@@ -5,4 +5,4 @@ add_library(series_file STATIC
   ${CMAKE_CURRENT_LIST_DIR}/series_layout.cpp ${CMAKE_CURRENT_LIST_DIR}/series_layout.h)
 target_include_directories(series_file PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(series_file PUBLIC evaluation Qt6::Core)
-target_compile_options(series_file PRIVATE -Wall -Wextra -Wpedantic)
+target_link_libraries(series_file PRIVATE messwerte_warnings)

@@ -29,8 +29,8 @@ using Operation = void (*)(Form&, Auswertung&);
 // The window as the operations see it, with its list given as text written with '.'.
 struct FakeWindow {
   explicit FakeWindow(const std::string& text, char separator = '.')
-      : list(Localised(text, separator)), form{list,      anzahl,    mittelwert, quadr,
-                                               groesster, kleinster, abweichung, separator} {}
+      : list(Localised(text, separator)), form{list,      anzahl,     mittelwert, quadr, groesster,
+                                               kleinster, abweichung, separator,  kept} {}
 
   static std::string Localised(std::string text, char separator) {
     for (char& c : text)
@@ -46,6 +46,7 @@ struct FakeWindow {
   RecordingField groesster{"edtGroessterMessw", writes};
   RecordingField kleinster{"edtKleinsterMessw", writes};
   RecordingField abweichung{"edtAbweichung", writes};
+  KeptValues kept;
   Form form;
   Auswertung state;
 };

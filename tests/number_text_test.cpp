@@ -1,7 +1,6 @@
 #include "number_text.h"
 
 #include <gtest/gtest.h>
-#include <locale.h>
 
 #include <bit>
 #include <cfloat>
@@ -16,6 +15,8 @@
 #include <vector>
 
 #include "exception.h"
+#include "platform.h"
+#include "same_bits.h"
 
 namespace messwerte {
 namespace {
@@ -177,11 +178,8 @@ ParseResult ParseAlone(const std::string& text, char separator) {
 }
 
 long double CLibrary(const std::string& text_with_point) {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
-  return strtold_l(text_with_point.c_str(), nullptr, c);
+  return platform::ReadDecimal(text_with_point).value;
 }
-
-bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
 
 // Numbers of every length around the sixteen bytes that short texts are read in, with the
 // separator at every place and without one, signed and not: the same bits as the C library.
@@ -251,7 +249,9 @@ TEST(FloatTextRoundTrip, EveryClassOfSingleComesBackBitExact) {
       const std::string text = FloatToStr(value, separator);
       const float back = static_cast<float>(StrToFloat(text, separator));
       ASSERT_EQ(back, value) << std::hex << bits << " shown as " << text;
-      if (value != 0) ASSERT_EQ(std::bit_cast<std::uint32_t>(back), bits) << text;
+      if (value != 0) {
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(back), bits) << text;
+      }
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -145,6 +146,50 @@ TEST(KeptValues, BelongToOneListAndOneSeparator) {
             "error: '1,5' ist kein gültiger Gleitkommawert (Zeile 1).");
   a.form.Dezimaltrenner = ',';
   EXPECT_EQ(Shown(a.Press(brnKleinsterMesswClick), "edtKleinsterMessw"), "1,5");
+}
+
+// A list that counts the lines read from it.
+class CountingList final : public MeasurementList {
+ public:
+  explicit CountingList(std::string text) : lines_(std::move(text)) {}
+  std::string_view ReadLine(int k) override {
+    ++reads;
+    return lines_.ReadLine(k);
+  }
+  void ReplaceLine(int k, std::string_view text) override { lines_.ReplaceLine(k, text); }
+  std::uint64_t Revision() override { return lines_.Revision(); }
+  int reads = 0;
+
+ private:
+  LineList lines_;
+};
+
+// Two windows, each with its list and its kept values: pressing in one converts none of the
+// other's lines again, whichever order the presses come in.
+TEST(KeptValues, BelongToTheWindowThatOwnsThem) {
+  struct CountingWindow {
+    explicit CountingWindow(std::string text) : list(std::move(text)) {}
+    CountingList list;
+    Writes writes;
+    RecordingField a{"a", writes}, b{"b", writes}, c{"c", writes}, d{"d", writes}, e{"e", writes},
+        f{"f", writes};
+    KeptValues kept;
+    Form form{list, a, b, c, d, e, f, '.', kept};
+    Auswertung state;
+  } first("1\n2\n3"), second("10\n20");
+  for (const Operation operation :
+       {btnMittelwertClick, btnGroessterMesswClick, brnKleinsterMesswClick, btnAbweichungClick,
+        btnquadr_MittelwertClick}) {
+    btnMittelwertClick(first.form, first.state);
+    btnMittelwertClick(second.form, second.state);
+    first.list.reads = second.list.reads = 0;
+    operation(first.form, first.state);
+    operation(second.form, second.state);
+    EXPECT_EQ(first.list.reads, 0);
+    EXPECT_EQ(second.list.reads, 0);
+  }
+  EXPECT_EQ(first.writes.back(), (std::pair<std::string, std::string>{"c", "2.16024684906006"}));
+  EXPECT_EQ(second.writes.back(), (std::pair<std::string, std::string>{"c", "15.8113880157471"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, PressValues, testing::ValuesIn(kChanges),

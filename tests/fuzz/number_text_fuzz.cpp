@@ -1,11 +1,9 @@
 // libFuzzer target for the number texts. For any bytes, under either separator, ParseNumber
-// rejects them or gives exactly what strtold_l in the C locale gives for the same text with the
-// separator written as '.'; a text that strtold_l reads whole and that holds nothing but digits,
-// signs, exponent letters and the separator must not be rejected as no number. Any four bytes
-// taken as a float print with FloatToStr and read back to the same float; NaN and infinities
+// rejects them or gives exactly what the C library's strtold in the C locale gives for the same
+// text with the separator written as '.'; a text that strtold reads whole and that holds nothing
+// but digits, signs, exponent letters and the separator must not be rejected as no number. Any four
+// bytes taken as a float print with FloatToStr and read back to the same float; NaN and infinities
 // are refused.
-
-#include <locale.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,15 +15,12 @@
 
 #include "exception.h"
 #include "number_text.h"
+#include "platform.h"
+#include "same_bits.h"
 
 namespace {
 
-locale_t CLocale() {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
-  return c;
-}
-
-bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+using messwerte::SameBits;
 
 [[noreturn]] void Fail(const char* what, std::string_view text, char separator) {
   std::fprintf(stderr, "%s: separator '%c', text (%zu bytes):", what, separator, text.size());
@@ -50,18 +45,18 @@ void CheckParse(std::string_view text, char separator) {
       number_characters = false;
     if (c == separator) c = '.';
   }
-  char* stop = nullptr;
-  const long double theirs = strtold_l(c_text.c_str(), &stop, CLocale());
-  const bool read_whole = !c_text.empty() && stop == c_text.c_str() + c_text.size();
+  const messwerte::platform::Decimal c_library = messwerte::platform::ReadDecimal(c_text);
+  const long double theirs = c_library.value;
+  const bool read_whole = !c_text.empty() && c_library.used == c_text.size();
 
   switch (ours.status) {
     case messwerte::ParseStatus::kOk:
-      if (!read_whole) Fail("accepted what strtold_l does not read whole", text, separator);
-      if (!SameBits(ours.value, theirs)) Fail("value differs from strtold_l", text, separator);
+      if (!read_whole) Fail("accepted what strtold does not read whole", text, separator);
+      if (!SameBits(ours.value, theirs)) Fail("value differs from strtold", text, separator);
       break;
     case messwerte::ParseStatus::kOutOfRange:
       if (!read_whole || !std::isinf(theirs))
-        Fail("out of range, but not for strtold_l", text, separator);
+        Fail("out of range, but not for strtold", text, separator);
       break;
     case messwerte::ParseStatus::kNotANumber:
       if (read_whole && number_characters) Fail("rejected a number", text, separator);

@@ -1,0 +1,86 @@
+#include "platform.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+
+#if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
+#include <locale.h>
+#if defined(__APPLE__) || defined(__FreeBSD__)
+#include <xlocale.h>
+#endif
+#define MESSWERTE_STRTOLD_L 1
+#else
+#include <clocale>
+#include <vector>
+#endif
+
+namespace messwerte::platform {
+
+#ifdef MESSWERTE_STRTOLD_L
+
+Decimal ReadDecimal(std::string_view text) {
+  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
+  const std::string terminated(text);
+  char* stop = nullptr;
+  const long double value = strtold_l(terminated.c_str(), &stop, c_locale);
+  return {value, static_cast<std::size_t>(stop - terminated.c_str())};
+}
+
+#else
+
+// The C library has no reading in a given locale (MinGW-w64: its strtold is gdtoa's, correctly
+// rounded, but reads the decimal point of the current locale). The text is handed over with the
+// current locale's decimal point in place of '.', and cut where that point stood in the text.
+Decimal ReadDecimal(std::string_view text) {
+  const std::lconv* conventions = std::localeconv();
+  const std::string point =
+      conventions && conventions->decimal_point && conventions->decimal_point[0] != '\0'
+          ? conventions->decimal_point
+          : ".";
+  std::string local;
+  std::vector<std::size_t> origin;  // for each byte of `local`, the byte of `text` it stands for
+  for (std::size_t i = 0; i < text.size() && text[i] != '\0'; ++i) {
+    if (point != "." && text.substr(i, point.size()) == point) break;
+    if (text[i] == '.') {
+      local += point;
+      origin.insert(origin.end(), point.size(), i);
+    } else {
+      local += text[i];
+      origin.push_back(i);
+    }
+  }
+  char* stop = nullptr;
+  const long double value = std::strtold(local.c_str(), &stop);
+  const auto read = static_cast<std::size_t>(stop - local.c_str());
+  // The byte after the last one read, in `text`.
+  const std::size_t used = read == 0 ? 0 : origin[read - 1] + 1;
+  return {value, used};
+}
+
+#endif
+
+void* AllocateAligned(std::size_t bytes, std::size_t alignment) {
+  return ::operator new (bytes, std::align_val_t{alignment});
+}
+
+void FreeAligned(void* block, std::size_t alignment) noexcept {
+  ::operator delete (block, std::align_val_t{alignment});
+}
+
+void AdviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kPage = 4096;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kPage - 1);
+  if (end > begin && end - begin >= (std::uintptr_t{1} << 21))
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace messwerte::platform
