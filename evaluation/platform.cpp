@@ -8,6 +8,9 @@
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
 #include <locale.h>
@@ -80,6 +83,12 @@ void AdviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::si
   const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kPage - 1);
   if (end > begin && end - begin >= (std::uintptr_t{1} << 21))
     madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
+void GiveBackFreedMemory() noexcept {
+#if defined(__GLIBC__)
+  malloc_trim(0);
 #endif
 }
 

@@ -26,4 +26,7 @@ void FreeAligned(void* block, std::size_t alignment) noexcept;
 // otherwise cost thousands of page faults. Only advice; nothing changes where the system has none.
 void AdviseHugePages(const void* data, std::size_t bytes);
 
+// Hands memory that was freed back to the system where the C library keeps it otherwise.
+void GiveBackFreedMemory() noexcept;
+
 }  // namespace messwerte::platform

@@ -5,9 +5,7 @@
 #include <iterator>
 #include <utility>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
+#include "platform.h"
 
 namespace {
 
@@ -32,11 +30,7 @@ constexpr std::size_t kShareFrom = std::size_t{64} << 10;
 std::uintptr_t Address(const char* at) { return reinterpret_cast<std::uintptr_t>(at); }
 
 // Freed blocks in the middle of the heap go back to the system only when asked.
-void GiveBack() {
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
-}
+void GiveBack() { messwerte::platform::GiveBackFreedMemory(); }
 
 }  // namespace
 
