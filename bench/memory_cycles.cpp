@@ -16,24 +16,9 @@
 
 #include "form1.h"
 #include "measurement_edit.h"
+#include "operations.h"
 
 namespace {
-
-// Lines like 123.4567, about a fifth of them negative, each followed by a break; `seed` makes
-// each cycle's text a different one.
-QString Values(int count, unsigned seed) {
-  std::mt19937_64 random(seed);
-  std::uniform_real_distribution<double> spread(-0.25, 1.0), factor(1.0, 9.9999);
-  const double magnitudes[] = {1, 10, 100, 1000};
-  std::string text;
-  for (int i = 0; i < count; ++i) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.4f\n",
-                  spread(random) * magnitudes[random() % 4] * factor(random));
-    text += buffer;
-  }
-  return QString::fromStdString(text);
-}
 
 // A field of /proc/self/status in MiB ("VmHWM" the peak, "VmRSS" the current resident memory).
 double StatusMiB(const char* field) {
@@ -87,7 +72,8 @@ int main(int argc, char** argv) {
   double first_peak = 0, last_peak = 0;
   for (int cycle = 1; cycle <= cycles; ++cycle) {
     // The clipboard's text is made before the peak starts: it is the other program's memory.
-    QApplication::clipboard()->setText(Values(lines, same ? 1 : static_cast<unsigned>(cycle)));
+    QApplication::clipboard()->setText(QString::fromStdString(
+        bench::Values(lines, same ? 1 : static_cast<unsigned>(cycle))));
     QApplication::processEvents();
     ResetPeak();
     QElapsedTimer timer;

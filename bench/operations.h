@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -35,5 +37,21 @@ class Field final : public messwerte::OutputField {
  private:
   std::string text_;
 };
+
+// Lines like 123.4567, about a fifth of them negative, each followed by a break; another seed
+// gives another text.
+inline std::string Values(int count, unsigned seed = 1) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> spread(-0.25, 1.0), factor(1.0, 9.9999);
+  const double magnitudes[] = {1, 10, 100, 1000};
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.4f\n",
+                  spread(random) * magnitudes[random() % 4] * factor(random));
+    text += buffer;
+  }
+  return text;
+}
 
 }  // namespace bench

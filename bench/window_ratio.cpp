@@ -26,21 +26,7 @@ using messwerte::Form;
 using bench::Field;
 using bench::kOperations;
 using bench::Operation;
-
-// Lines like 123.4567, about a fifth of them negative, each followed by a break.
-std::string Values(int count) {
-  std::mt19937_64 random(1);
-  std::uniform_real_distribution<double> spread(-0.25, 1.0), factor(1.0, 9.9999);
-  const double magnitudes[] = {1, 10, 100, 1000};
-  std::string text;
-  for (int i = 0; i < count; ++i) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.4f\n",
-                  spread(random) * magnitudes[random() % 4] * factor(random));
-    text += buffer;
-  }
-  return text;
-}
+using bench::Values;
 
 double Median(std::vector<double> times) {
   std::sort(times.begin(), times.end());

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "decimal_separator.h"
 #include "series_layout.h"
 #include "series_summary.h"
 
@@ -253,13 +254,6 @@ QString Help() {
 
 }  // namespace
 
-char LocaleDecimalSeparator() {
-  const QString point = QLocale::system().decimalPoint();
-  if (point.size() == 1 && point[0].unicode() > ' ' && point[0].unicode() < 0x7f)
-    return static_cast<char>(point[0].unicode());
-  return '.';
-}
-
 CommandLine RunCommandLine(int argc, char* argv[]) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -356,7 +350,7 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
     }
   }
 
-  Evaluation evaluation(name, chosen, LocaleDecimalSeparator());
+  Evaluation evaluation(name, chosen, DecimalSeparator(QLocale::system()));
   command.exit_code = evaluation.Run(file);
   if (*command.exit_code == 0) command.exit_code = evaluation.Report();
   return command;

@@ -14,7 +14,3 @@ struct CommandLine {
 // Reads the arguments; prints help, the version, or an evaluation's six lines (--auswerten) on
 // standard output and messages on standard error.
 CommandLine RunCommandLine(int argc, char* argv[]);
-
-// The first character of the user's decimal separator where it is one ASCII character, as the
-// number texts need it; '.' otherwise.
-char LocaleDecimalSeparator();

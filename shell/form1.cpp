@@ -10,6 +10,7 @@
 #include <QStyleOptionButton>
 #include <exception>
 
+#include "decimal_separator.h"
 #include "desktop.h"
 #include "exception.h"
 
@@ -18,16 +19,6 @@ TForm1* Form1 = nullptr;
 namespace {
 
 const QString kTitle = QStringLiteral("Messwerte Auswerten");
-
-// The first character of the locale's decimal point; '.' where that is not a single ASCII
-// character, which the number texts cannot carry.
-char DecimalSeparator() {
-  const QString point = QLocale().decimalPoint();
-  if (point.size() == 1 && point[0].unicode() > ' ' && point[0].unicode() < 0x7f) {
-    return static_cast<char>(point[0].unicode());
-  }
-  return '.';
-}
 
 }  // namespace
 
