@@ -152,33 +152,30 @@ TEST(SameBits, IgnoreThePadding) {
 }
 
 // A text next to the midpoint between two singles. The operations read it into long double,
-// then store it as single: x87 extended rounds such a text onto the midpoint, and the second
-// rounding goes to the even single; IEEE quad keeps it off the midpoint and gives the single
-// nearest to the text. The shortest such texts have 14 significant digits.
+// then store it as single. x87 extended rounds such a text onto the midpoint, and the second
+// rounding goes to the even single. Where long double is quad, the text is read as x87 reads it
+// (rounded once to a 64-bit significand), so the single is the same; the single nearest to the
+// text would be another one. The shortest such texts have 14 significant digits.
 struct TwoRoundings {
   const char* text;
-  std::uint32_t x87;      // the single through x87 extended (x86-64, MinGW-w64)
-  std::uint32_t nearest;  // the single nearest to the text (through quad: aarch64)
+  std::uint32_t x87;      // the single through x87 extended, on every system
+  std::uint32_t nearest;  // the single nearest to the text
 };
 
 class SingleThroughLongDouble : public testing::TestWithParam<TwoRoundings> {};
 
-TEST_P(SingleThroughLongDouble, IsTheFormatsRounding) {
+TEST_P(SingleThroughLongDouble, IsTheSingleThroughX87Extended) {
   const TwoRoundings& texts = GetParam();
-  std::uint32_t expected;
-  if (std::numeric_limits<long double>::digits == 64)
-    expected = texts.x87;
-  else if (std::numeric_limits<long double>::digits >= 113)
-    expected = texts.nearest;
-  else
+  if (std::numeric_limits<long double>::digits < 64)
     GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  ASSERT_NE(texts.x87, texts.nearest);
   for (const char separator : {'.', ','}) {
     std::string text = texts.text;
     for (char& c : text)
       if (c == '.') c = separator;
     const ParseResult read = ParseNumber(text, separator);
     ASSERT_EQ(read.status, ParseStatus::kOk) << text;
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(read.value)), expected) << text;
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(read.value)), texts.x87) << text;
   }
 }
 
@@ -192,6 +189,125 @@ INSTANTIATE_TEST_SUITE_P(
                     TwoRoundings{"8.10055111254727136e-22", 0x1c74d2fa, 0x1c74d2fb},
                     TwoRoundings{"9.249947491041807593e-15", 0x2826a1da, 0x2826a1db},
                     TwoRoundings{"1.0000000596046447754", 0x3f800000, 0x3f800001}));
+
+// Rounding a quad to x87 extended's grid, on its bit pattern (so it runs on every system).
+// 1 + 2^-63 is the extended value after 1; 1 + 2^-64 lies halfway between the two.
+constexpr std::uint64_t kOne = std::uint64_t{0x3FFF} << 48;
+constexpr std::uint64_t kNegative = std::uint64_t{1} << 63;
+constexpr std::uint64_t kKeptUnit = std::uint64_t{1} << 49;  // 2^-63 at 1
+constexpr std::uint64_t kHalf = std::uint64_t{1} << 48;
+constexpr std::uint64_t kQuadUnit = 1;  // 2^-112 at 1
+
+struct QuadRounding {
+  const char* what;
+  platform::QuadBits bits;
+  int side;
+  platform::QuadBits expected;
+};
+
+class RoundQuadToExtended : public testing::TestWithParam<QuadRounding> {};
+
+TEST_P(RoundQuadToExtended, KeepsTheNearestExtendedValue) {
+  const QuadRounding& rounding = GetParam();
+  const platform::QuadBits rounded = platform::RoundQuadToExtended(rounding.bits, rounding.side);
+  EXPECT_EQ(rounded.high, rounding.expected.high) << rounding.what;
+  EXPECT_EQ(rounded.low, rounding.expected.low) << rounding.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RoundQuadToExtended,
+    testing::Values(
+        QuadRounding{"on the grid", {kKeptUnit * 5, kOne}, 1, {kKeptUnit * 5, kOne}},
+        QuadRounding{"below halfway", {kHalf - kQuadUnit, kOne}, 1, {0, kOne}},
+        QuadRounding{"above halfway", {kHalf + kQuadUnit, kOne}, -1, {kKeptUnit, kOne}},
+        QuadRounding{"halfway, exact above", {kHalf, kOne}, 1, {kKeptUnit, kOne}},
+        QuadRounding{"halfway, exact below", {kHalf, kOne}, -1, {0, kOne}},
+        QuadRounding{"halfway, exact, to even below", {kHalf, kOne}, 0, {0, kOne}},
+        QuadRounding{
+            "halfway, exact, to even above", {kKeptUnit + kHalf, kOne}, 0, {2 * kKeptUnit, kOne}},
+        QuadRounding{"negative, exact above: smaller magnitude",
+                     {kHalf, kNegative | kOne},
+                     1,
+                     {0, kNegative | kOne}},
+        QuadRounding{"negative, exact below: larger magnitude",
+                     {kHalf, kNegative | kOne},
+                     -1,
+                     {kKeptUnit, kNegative | kOne}},
+        QuadRounding{"carry into the upper half", {~std::uint64_t{0}, kOne}, 0, {0, kOne + 1}},
+        QuadRounding{"carry into the exponent: 2 - 2^-70 to 2",
+                     {~std::uint64_t{0}, kOne | 0xFFFF'FFFF'FFFF},
+                     0,
+                     {0, kOne + (std::uint64_t{1} << 48)}},
+        QuadRounding{"largest extended value, rounding up: infinity",
+                     {~std::uint64_t{0}, (std::uint64_t{0x7FFE} << 48) | 0xFFFF'FFFF'FFFF},
+                     0,
+                     {0, std::uint64_t{0x7FFF} << 48}},
+        QuadRounding{
+            "extended's smallest denormal 2^-16445 stays", {kKeptUnit, 0}, 0, {kKeptUnit, 0}},
+        QuadRounding{"below half of it: zero", {kHalf - kQuadUnit, 0}, 0, {0, 0}},
+        QuadRounding{
+            "half of it, exact above: the smallest denormal", {kHalf, 0}, 1, {kKeptUnit, 0}},
+        QuadRounding{"half of it, exact: zero (even)", {kHalf, 0}, 0, {0, 0}},
+        QuadRounding{"largest denormal, rounding up: smallest normal 2^-16382",
+                     {~std::uint64_t{0}, 0xFFFF'FFFF'FFFF},
+                     0,
+                     {0, std::uint64_t{1} << 48}},
+        QuadRounding{"infinity stays",
+                     {0, std::uint64_t{0x7FFF} << 48},
+                     0,
+                     {0, std::uint64_t{0x7FFF} << 48}},
+        QuadRounding{"a NaN stays",
+                     {kHalf, std::uint64_t{0x7FFF8} << 44},
+                     1,
+                     {kHalf, std::uint64_t{0x7FFF8} << 44}}));
+
+// Texts of 19 digits whose quotient or product, rounded to quad, lies exactly halfway between
+// two extended values while the exact value does not: rounding the quad value again would go to
+// the even neighbour; x87, rounding once, goes to the side of the exact value. The expected
+// values are x87's (and checked on x86-64 by its own arithmetic).
+struct HalfwayInQuad {
+  const char* text;
+  std::uint64_t mantissa;
+  int power;  // of ten: the text is mantissa × 10^power
+  long double x87;
+};
+
+class ExtendedOperations : public testing::TestWithParam<HalfwayInQuad> {};
+
+TEST_P(ExtendedOperations, RoundOnceToA64BitSignificand) {
+  const HalfwayInQuad& halfway = GetParam();
+  if (std::numeric_limits<long double>::digits < 64)
+    GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  long double ten_to_the_power = 1;
+  for (int i = 0; i < std::abs(halfway.power); ++i) ten_to_the_power *= 10;
+  const auto mantissa = static_cast<long double>(halfway.mantissa);
+  const long double result = halfway.power < 0
+                                 ? platform::ExtendedQuotient(mantissa, ten_to_the_power)
+                                 : platform::ExtendedProduct(mantissa, ten_to_the_power);
+  EXPECT_TRUE(SameBits(result, halfway.x87)) << halfway.text;
+  const ParseResult read = ParseNumber(halfway.text, '.');
+  ASSERT_EQ(read.status, ParseStatus::kOk) << halfway.text;
+  EXPECT_TRUE(SameBits(read.value, halfway.x87)) << halfway.text;
+  const ParseResult negative = ParseNumber(std::string("-") + halfway.text, '.');
+  EXPECT_TRUE(SameBits(negative.value, -halfway.x87)) << halfway.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExactValueAboveOrBelow, ExtendedOperations,
+    testing::Values(HalfwayInQuad{"8827578304361106221e-27", 8827578304361106221u, -27,
+                                  0x97a819972cb8931dp-90L},  // above
+                    HalfwayInQuad{"7604832976852220210e-27", 7604832976852220210u, -27,
+                                  0x82a668bd7d32da4dp-90L},  // below
+                    HalfwayInQuad{"8.621908464456583441e-9", 8621908464456583441u, -27,
+                                  0x941f8defdb1f700bp-90L},  // above
+                    HalfwayInQuad{"0.000000009136083064217890391", 9136083064217890391u, -27,
+                                  0x9cf4eb12271e47b7p-90L},  // below
+                    HalfwayInQuad{"2795277053186422369e24", 2795277053186422369u, 24,
+                                  0x805a52e7d60a76fbp78L},  // above
+                    HalfwayInQuad{"2789186484752992671e24", 2789186484752992671u, 24,
+                                  0x8012bac4961d49fbp78L},  // below
+                    HalfwayInQuad{"5.578501622901388897e42", 5578501622901388897u, 24,
+                                  0x80137c58125bf053p79L}));  // above
 
 // Texts of up to 13 significant digits next to the midpoints between singles, the hardest for
 // two roundings: through long double they give the single nearest to the text, on every system.

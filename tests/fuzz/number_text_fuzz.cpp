@@ -46,7 +46,8 @@ void CheckParse(std::string_view text, char separator) {
     if (c == separator) c = '.';
   }
   const messwerte::platform::Decimal c_library = messwerte::platform::ReadDecimal(c_text);
-  const long double theirs = c_library.value;
+  // Where long double is wider than extended, the program keeps extended's precision.
+  const long double theirs = messwerte::platform::ExtendedFromWider(c_library.value);
   const bool read_whole = !c_text.empty() && c_library.used == c_text.size();
 
   switch (ours.status) {
