@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_window.h"
 #include "number_text.h"
 #include "same_bits.h"
 
@@ -308,6 +309,29 @@ INSTANTIATE_TEST_SUITE_P(
                                   0x8012bac4961d49fbp78L},  // below
                     HalfwayInQuad{"5.578501622901388897e42", 5578501622901388897u, 24,
                                   0x80137c58125bf053p79L}));  // above
+
+// The values agree on every system, but the sum is kept in long double, which adds with 64
+// significand bits on x87 and with 113 on quad. 16777217 + 3e-13 is 16777217 on x87 and a little
+// more on quad; half of it is the midpoint 8388608.5 between two singles on x87 (to even:
+// 8388608) and a little above it on quad (8388609). A mean differs only where it lies that close
+// to a midpoint.
+TEST(MeanInLongDouble, DiffersBetweenX87AndQuadOnlyThatCloseToAMidpoint) {
+  FakeWindow window("16777217\n0.0000000000003");
+  btnMittelwertClick(window.form, window.state);
+  switch (std::numeric_limits<long double>::digits) {
+    case 64:
+      EXPECT_EQ(window.state.Mittelwert, 8388608.0f);
+      break;
+    case 113:
+      EXPECT_EQ(window.state.Mittelwert, 8388609.0f);
+      break;
+    default:
+      GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  }
+  FakeWindow away("16777217\n0.3");
+  btnMittelwertClick(away.form, away.state);
+  EXPECT_EQ(away.state.Mittelwert, 8388609.0f);
+}
 
 // Texts of up to 13 significant digits next to the midpoints between singles, the hardest for
 // two roundings: through long double they give the single nearest to the text, on every system.
