@@ -310,6 +310,44 @@ INSTANTIATE_TEST_SUITE_P(
                     HalfwayInQuad{"5.578501622901388897e42", 5578501622901388897u, 24,
                                   0x80137c58125bf053p79L}));  // above
 
+// What still differs: a text of more than 19 digits (or with an exponent beyond the fast
+// reading's) is read by the C library, into quad where long double is quad, and then rounded to
+// extended; a text within 2^-113 (relative) of the midpoint between two extended values, but not
+// on it, lands on the midpoint in quad and then goes to the even side, while x87 reads it to the
+// side it lies on. Here the midpoint is 1 + 2^-24 + 2^-64, just above the single midpoint
+// 1 + 2^-24, and the text (35 digits) lies 7.8e-35 above it.
+struct StillDifferent {
+  const char* text;
+  std::uint32_t x87;
+  std::uint32_t quad;
+};
+
+class LongTextNearAnExtendedMidpoint : public testing::TestWithParam<StillDifferent> {};
+
+TEST_P(LongTextNearAnExtendedMidpoint, RoundsTwiceWhereLongDoubleIsQuad) {
+  const StillDifferent& texts = GetParam();
+  const ParseResult read = ParseNumber(texts.text, '.');
+  ASSERT_EQ(read.status, ParseStatus::kOk);
+  const auto single = std::bit_cast<std::uint32_t>(static_cast<float>(read.value));
+  switch (std::numeric_limits<long double>::digits) {
+    case 64:
+      EXPECT_EQ(single, texts.x87) << texts.text;
+      break;
+    case 113:
+      EXPECT_EQ(single, texts.quad) << texts.text;
+      break;
+    default:
+      GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pinned, LongTextNearAnExtendedMidpoint,
+    testing::Values(StillDifferent{"1.0000000596046447754448351086242753", 0x3f800001, 0x3f800000},
+                    StillDifferent{
+                        "1.00000005960464477544483510862427522170037264004349708557128906250000001",
+                        0x3f800001, 0x3f800000}));
+
 // The values agree on every system, but the sum is kept in long double, which adds with 64
 // significand bits on x87 and with 113 on quad. 16777217 + 3e-13 is 16777217 on x87 and a little
 // more on quad; half of it is the midpoint 8388608.5 between two singles on x87 (to even:
