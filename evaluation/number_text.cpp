@@ -70,14 +70,14 @@ constexpr bool kWiderThanExtended = std::numeric_limits<long double>::digits > 6
 }
 
 // The text between blanks, already checked against the number grammar, handed to the C library
-// with the separator mapped to '.'. Correctly rounded by the C library; where long double is
-// wider than extended, rounded a second time to extended precision (see ExtendedFromWider).
+// with the separator mapped to '.'. Correctly rounded by the C library, to extended precision
+// where long double is wider.
 ParseResult ParseSlow(std::string_view number, char separator) {
   std::string c_text(number);
   for (char& c : c_text)
     if (c == separator) c = '.';
-  long double value = platform::ReadDecimal(c_text).value;
-  if constexpr (kWiderThanExtended) value = platform::ExtendedFromWider(value);
+  const long double value = kWiderThanExtended ? platform::ReadExtendedDecimal(c_text).value
+                                               : platform::ReadDecimal(c_text).value;
   if (std::isinf(value)) return {ParseStatus::kOutOfRange, 0};
   return {ParseStatus::kOk, value};
 }

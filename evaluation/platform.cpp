@@ -1,5 +1,6 @@
 #include "platform.h"
 
+#include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -139,6 +140,26 @@ long double ExtendedFromWider(long double value) {
   return ValueOf(RoundQuadToExtended(BitsOf(value), 0));
 }
 
+// The C library rounds correctly in every rounding mode. Where the quad value lies exactly
+// halfway between two extended values (rarely: 1 in 2^48), the text is read again rounded down
+// and up: the exact value lies between the two, and on the quad value only where both are it.
+Decimal ReadExtendedDecimal(std::string_view text) {
+  Decimal read = ReadDecimal(text);
+  const QuadBits bits = BitsOf(read.value);
+  int side = 0;
+  if (Halfway(bits) && std::isfinite(read.value)) {
+    const int mode = std::fegetround();
+    std::fesetround(FE_DOWNWARD);
+    const long double below = ReadDecimal(text).value;
+    std::fesetround(FE_UPWARD);
+    const long double above = ReadDecimal(text).value;
+    std::fesetround(mode);
+    side = below < read.value ? -1 : above > read.value ? 1 : 0;
+  }
+  read.value = ValueOf(RoundQuadToExtended(bits, side));
+  return read;
+}
+
 #else
 
 long double ExtendedQuotient(long double dividend, long double divisor) {
@@ -146,6 +167,7 @@ long double ExtendedQuotient(long double dividend, long double divisor) {
 }
 long double ExtendedProduct(long double factor, long double other) { return factor * other; }
 long double ExtendedFromWider(long double value) { return value; }
+Decimal ReadExtendedDecimal(std::string_view text) { return ReadDecimal(text); }
 
 #endif
 

@@ -27,10 +27,13 @@ Decimal ReadDecimal(std::string_view text);
 long double ExtendedQuotient(long double dividend, long double divisor);
 //   `factor` × `other`, rounded once to extended precision;
 long double ExtendedProduct(long double factor, long double other);
-//   a value already rounded to long double, rounded again to extended precision. Where long
-//   double is quad this is a second rounding: a text within 2^-113 (relative) of the midpoint
-//   between two extended values can end on the other side of it than x87 puts it.
+//   a value already rounded to long double, rounded again to extended precision (a second
+//   rounding where long double is quad: a value that lies exactly halfway goes to the even side,
+//   whatever side the value it was rounded from lay on);
 long double ExtendedFromWider(long double value);
+//   and the longest number at the start of `text`, read like ReadDecimal but rounded once to
+//   extended precision, as x87 reads it.
+Decimal ReadExtendedDecimal(std::string_view text);
 
 // IEEE quad as two little-endian 64-bit halves: `high` holds the sign, the 15 exponent bits and
 // the top 48 fraction bits, `low` the other 64.

@@ -180,10 +180,9 @@ ParseResult ParseAlone(const std::string& text, char separator) {
   return ParseNumber(std::string_view(block.get(), text.size()), separator);
 }
 
-// The C library's value at the program's precision, x87 extended's (the same where long double
-// is extended; rounded from quad to it where long double is quad).
+// The C library's value at the program's precision, x87 extended's.
 long double CLibrary(const std::string& text_with_point) {
-  return platform::ExtendedFromWider(platform::ReadDecimal(text_with_point).value);
+  return platform::ReadExtendedDecimal(text_with_point).value;
 }
 
 // Numbers of every length around the sixteen bytes that short texts are read in, with the

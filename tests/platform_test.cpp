@@ -310,43 +310,52 @@ INSTANTIATE_TEST_SUITE_P(
                     HalfwayInQuad{"5.578501622901388897e42", 5578501622901388897u, 24,
                                   0x80137c58125bf053p79L}));  // above
 
-// What still differs: a text of more than 19 digits (or with an exponent beyond the fast
-// reading's) is read by the C library, into quad where long double is quad, and then rounded to
-// extended; a text within 2^-113 (relative) of the midpoint between two extended values, but not
-// on it, lands on the midpoint in quad and then goes to the even side, while x87 reads it to the
-// side it lies on. Here the midpoint is 1 + 2^-24 + 2^-64, just above the single midpoint
-// 1 + 2^-24, and the text (35 digits) lies 7.8e-35 above it.
-struct StillDifferent {
+// A text of more than 19 digits (or with an exponent beyond the fast reading's) is read by the
+// C library. Read into quad and rounded to extended, a text within 2^-113 (relative) of the
+// midpoint between two extended values lands on the midpoint and would go to the even side; it
+// is read again rounded down and up to find its side, as x87 rounds it once. The midpoint here
+// is 1 + 2^-24 + 2^-64, just above the single midpoint 1 + 2^-24.
+struct NearAnExtendedMidpoint {
   const char* text;
-  std::uint32_t x87;
-  std::uint32_t quad;
+  long double x87;
+  std::uint32_t single;
 };
 
-class LongTextNearAnExtendedMidpoint : public testing::TestWithParam<StillDifferent> {};
+class LongTextNearAnExtendedMidpoint : public testing::TestWithParam<NearAnExtendedMidpoint> {};
 
-TEST_P(LongTextNearAnExtendedMidpoint, RoundsTwiceWhereLongDoubleIsQuad) {
-  const StillDifferent& texts = GetParam();
-  const ParseResult read = ParseNumber(texts.text, '.');
+TEST_P(LongTextNearAnExtendedMidpoint, IsReadAsX87ReadsIt) {
+  const NearAnExtendedMidpoint& near = GetParam();
+  if (std::numeric_limits<long double>::digits < 64)
+    GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  const ParseResult read = ParseNumber(near.text, '.');
   ASSERT_EQ(read.status, ParseStatus::kOk);
-  const auto single = std::bit_cast<std::uint32_t>(static_cast<float>(read.value));
-  switch (std::numeric_limits<long double>::digits) {
-    case 64:
-      EXPECT_EQ(single, texts.x87) << texts.text;
-      break;
-    case 113:
-      EXPECT_EQ(single, texts.quad) << texts.text;
-      break;
-    default:
-      GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
-  }
+  EXPECT_TRUE(SameBits(read.value, near.x87)) << near.text;
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(read.value)), near.single) << near.text;
+  const ParseResult negative = ParseNumber(std::string("-") + near.text, '.');
+  EXPECT_TRUE(SameBits(negative.value, -near.x87)) << near.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Pinned, LongTextNearAnExtendedMidpoint,
-    testing::Values(StillDifferent{"1.0000000596046447754448351086242753", 0x3f800001, 0x3f800000},
-                    StillDifferent{
-                        "1.00000005960464477544483510862427522170037264004349708557128906250000001",
-                        0x3f800001, 0x3f800000}));
+    AboveBelowAndOnIt, LongTextNearAnExtendedMidpoint,
+    testing::Values(
+        // 7.8e-35 above (35 digits): before, 0x3f800000 on aarch64
+        NearAnExtendedMidpoint{"1.0000000596046447754448351086242753", 0x8000008000000001p-63L,
+                               0x3f800001},
+        NearAnExtendedMidpoint{
+            "1.00000005960464477544483510862427522170037264004349708557128906250000001",
+            0x8000008000000001p-63L, 0x3f800001},
+        // 2.2e-36 below
+        NearAnExtendedMidpoint{"1.0000000596046447754448351086242752", 0x8000008000000000p-63L,
+                               0x3f800000},
+        // on it: to even
+        NearAnExtendedMidpoint{"1.0000000596046447754448351086242752217003726400434970855712890625",
+                               0x8000008000000000p-63L, 0x3f800000},
+        // In extended's denormals, multiples of 2^-16445, quad has 49 bits more, so texts of 25
+        // digits next to 1.5 × 2^-16445 and 2.5 × 2^-16445 land on them.
+        NearAnExtendedMidpoint{"5.467799297823711903792609e-4951", 0x2p-16445L, 0},
+        NearAnExtendedMidpoint{"5.467799297823711903792608e-4951", 0x1p-16445L, 0},
+        NearAnExtendedMidpoint{"9.112998829706186506321015e-4951", 0x3p-16445L, 0},
+        NearAnExtendedMidpoint{"9.112998829706186506321014e-4951", 0x2p-16445L, 0}));
 
 // The values agree on every system, but the sum is kept in long double, which adds with 64
 // significand bits on x87 and with 113 on quad. 16777217 + 3e-13 is 16777217 on x87 and a little
