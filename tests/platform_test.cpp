@@ -338,7 +338,7 @@ TEST_P(LongTextNearAnExtendedMidpoint, IsReadAsX87ReadsIt) {
 INSTANTIATE_TEST_SUITE_P(
     AboveBelowAndOnIt, LongTextNearAnExtendedMidpoint,
     testing::Values(
-        // 7.8e-35 above (35 digits): before, 0x3f800000 on aarch64
+        // 7.8e-35 above (35 digits); rounded twice, 0x3f800000
         NearAnExtendedMidpoint{"1.0000000596046447754448351086242753", 0x8000008000000001p-63L,
                                0x3f800001},
         NearAnExtendedMidpoint{
