@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "blocks16.h"
 #include "exception.h"
@@ -23,6 +24,25 @@ constexpr long double kPow10[kMaxExactPow10 + 1] = {
     1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
     1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
     1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+
+// The program's arithmetic is x87 extended's: a number text is read as the text rounded once to
+// a 64-bit significand. Where long double is wider, the platform layer rounds to that; on x87
+// (and where long double is double) one operation is that rounding already.
+constexpr bool kWiderThanExtended = std::numeric_limits<long double>::digits > 64;
+
+[[gnu::always_inline]] inline long double Quotient(long double dividend, long double divisor) {
+  if constexpr (kWiderThanExtended)
+    return platform::ExtendedQuotient(dividend, divisor);
+  else
+    return dividend / divisor;
+}
+
+[[gnu::always_inline]] inline long double Product(long double factor, long double other) {
+  if constexpr (kWiderThanExtended)
+    return platform::ExtendedProduct(factor, other);
+  else
+    return factor * other;
+}
 
 // The numbers of a measurement file: [sign] then 4 to 16 bytes of digits with at most one
 // separator among them, nothing else, not even blanks. True with `value` for those; false for
@@ -45,17 +65,19 @@ constexpr long double kPow10[kMaxExactPow10 + 1] = {
   // division of exact operands rounds once, correctly.
   const std::int64_t flip = -static_cast<std::int64_t>(negative);
   const auto m = static_cast<std::int64_t>(mantissa);
-  value = static_cast<long double>((m ^ flip) - flip) / kPow10[fraction_digits];
+  value = Quotient(static_cast<long double>((m ^ flip) - flip), kPow10[fraction_digits]);
   return true;
 }
 
 // The text between blanks, already checked against the number grammar, handed to the C library
-// with the separator mapped to '.'. Correctly rounded by the C library.
+// with the separator mapped to '.'. Correctly rounded by the C library, to extended precision
+// where long double is wider.
 ParseResult ParseSlow(std::string_view number, char separator) {
   std::string c_text(number);
   for (char& c : c_text)
     if (c == separator) c = '.';
-  const long double value = platform::ReadDecimal(c_text).value;
+  const long double value = kWiderThanExtended ? platform::ReadExtendedDecimal(c_text).value
+                                               : platform::ReadDecimal(c_text).value;
   if (std::isinf(value)) return {ParseStatus::kOutOfRange, 0};
   return {ParseStatus::kOk, value};
 }
@@ -130,7 +152,7 @@ ParseResult ParseSlow(std::string_view number, char separator) {
   // Both operands exact, so one multiplication or division rounds once, correctly.
   if (!inexact && scale >= -kMaxExactPow10 && scale <= kMaxExactPow10) {
     const long double m = static_cast<long double>(mantissa);
-    const long double value = scale >= 0 ? m * kPow10[scale] : m / kPow10[-scale];
+    const long double value = scale >= 0 ? Product(m, kPow10[scale]) : Quotient(m, kPow10[-scale]);
     return {ParseStatus::kOk, negative ? -value : value};
   }
   return ParseSlow(number, separator);

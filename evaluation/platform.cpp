@@ -1,7 +1,11 @@
 #include "platform.h"
 
+#include <cfenv>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -65,6 +69,105 @@ Decimal ReadDecimal(std::string_view text) {
   const std::size_t used = read == 0 ? 0 : origin[read - 1] + 1;
   return {value, used};
 }
+
+#endif
+
+namespace {
+constexpr std::uint64_t kDroppedBits = (std::uint64_t{1} << 49) - 1;  // quad's 112 - extended's 63
+constexpr std::uint64_t kHalfway = std::uint64_t{1} << 48;
+constexpr std::uint64_t kExponentBits = std::uint64_t{0x7FFF} << 48;
+}  // namespace
+
+QuadBits RoundQuadToExtended(QuadBits bits, int side) {
+  if ((bits.high & kExponentBits) == kExponentBits) return bits;
+  const bool negative = (bits.high >> 63) != 0;
+  const std::uint64_t dropped = bits.low & kDroppedBits;
+  const bool kept_odd = ((bits.low >> 49) & 1) != 0;
+  const bool away = dropped > kHalfway ||
+                    (dropped == kHalfway && (side == 0 ? kept_odd : (side > 0) != negative));
+  bits.low &= ~kDroppedBits;
+  if (away) {
+    bits.low += kDroppedBits + 1;
+    // Into the exponent when the significand overflows; from the largest value to infinity.
+    if (bits.low == 0) ++bits.high;
+  }
+  return bits;
+}
+
+#if LDBL_MANT_DIG == 113
+
+namespace {
+
+QuadBits BitsOf(long double value) {
+  static_assert(sizeof(long double) == sizeof(QuadBits));
+  QuadBits bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+long double ValueOf(QuadBits bits) {
+  long double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+bool Halfway(QuadBits bits) { return (bits.low & kDroppedBits) == kHalfway; }
+
+int Sign(long double value) { return (value > 0) - (value < 0); }
+
+}  // namespace
+
+// A correctly rounded quotient or product lies within half a quad unit of the exact value, so
+// off a halfway point between extended values it lies on the same side as the exact value; on
+// it, the error — exactly representable for a correctly rounded quotient or product without
+// underflow, and exactly what fmal gives — says which side.
+long double ExtendedQuotient(long double dividend, long double divisor) {
+  const long double quotient = dividend / divisor;
+  const QuadBits bits = BitsOf(quotient);
+  const int side =
+      Halfway(bits) ? Sign(std::fmal(-quotient, divisor, dividend)) * Sign(divisor) : 0;
+  return ValueOf(RoundQuadToExtended(bits, side));
+}
+
+long double ExtendedProduct(long double factor, long double other) {
+  const long double product = factor * other;
+  const QuadBits bits = BitsOf(product);
+  const int side = Halfway(bits) ? Sign(std::fmal(factor, other, -product)) : 0;
+  return ValueOf(RoundQuadToExtended(bits, side));
+}
+
+long double ExtendedFromWider(long double value) {
+  return ValueOf(RoundQuadToExtended(BitsOf(value), 0));
+}
+
+// The C library rounds correctly in every rounding mode. Where the quad value lies exactly
+// halfway between two extended values (rarely: 1 in 2^48), the text is read again rounded down
+// and up: the exact value lies between the two, and on the quad value only where both are it.
+Decimal ReadExtendedDecimal(std::string_view text) {
+  Decimal read = ReadDecimal(text);
+  const QuadBits bits = BitsOf(read.value);
+  int side = 0;
+  if (Halfway(bits) && std::isfinite(read.value)) {
+    const int mode = std::fegetround();
+    std::fesetround(FE_DOWNWARD);
+    const long double below = ReadDecimal(text).value;
+    std::fesetround(FE_UPWARD);
+    const long double above = ReadDecimal(text).value;
+    std::fesetround(mode);
+    side = below < read.value ? -1 : above > read.value ? 1 : 0;
+  }
+  read.value = ValueOf(RoundQuadToExtended(bits, side));
+  return read;
+}
+
+#else
+
+long double ExtendedQuotient(long double dividend, long double divisor) {
+  return dividend / divisor;
+}
+long double ExtendedProduct(long double factor, long double other) { return factor * other; }
+long double ExtendedFromWider(long double value) { return value; }
+Decimal ReadExtendedDecimal(std::string_view text) { return ReadDecimal(text); }
 
 #endif
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_window.h"
 #include "number_text.h"
 #include "same_bits.h"
 
@@ -152,33 +153,30 @@ TEST(SameBits, IgnoreThePadding) {
 }
 
 // A text next to the midpoint between two singles. The operations read it into long double,
-// then store it as single: x87 extended rounds such a text onto the midpoint, and the second
-// rounding goes to the even single; IEEE quad keeps it off the midpoint and gives the single
-// nearest to the text. The shortest such texts have 14 significant digits.
+// then store it as single. x87 extended rounds such a text onto the midpoint, and the second
+// rounding goes to the even single. Where long double is quad, the text is read as x87 reads it
+// (rounded once to a 64-bit significand), so the single is the same; the single nearest to the
+// text would be another one. The shortest such texts have 14 significant digits.
 struct TwoRoundings {
   const char* text;
-  std::uint32_t x87;      // the single through x87 extended (x86-64, MinGW-w64)
-  std::uint32_t nearest;  // the single nearest to the text (through quad: aarch64)
+  std::uint32_t x87;      // the single through x87 extended, on every system
+  std::uint32_t nearest;  // the single nearest to the text
 };
 
 class SingleThroughLongDouble : public testing::TestWithParam<TwoRoundings> {};
 
-TEST_P(SingleThroughLongDouble, IsTheFormatsRounding) {
+TEST_P(SingleThroughLongDouble, IsTheSingleThroughX87Extended) {
   const TwoRoundings& texts = GetParam();
-  std::uint32_t expected;
-  if (std::numeric_limits<long double>::digits == 64)
-    expected = texts.x87;
-  else if (std::numeric_limits<long double>::digits >= 113)
-    expected = texts.nearest;
-  else
+  if (std::numeric_limits<long double>::digits < 64)
     GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  ASSERT_NE(texts.x87, texts.nearest);
   for (const char separator : {'.', ','}) {
     std::string text = texts.text;
     for (char& c : text)
       if (c == '.') c = separator;
     const ParseResult read = ParseNumber(text, separator);
     ASSERT_EQ(read.status, ParseStatus::kOk) << text;
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(read.value)), expected) << text;
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(read.value)), texts.x87) << text;
   }
 }
 
@@ -192,6 +190,195 @@ INSTANTIATE_TEST_SUITE_P(
                     TwoRoundings{"8.10055111254727136e-22", 0x1c74d2fa, 0x1c74d2fb},
                     TwoRoundings{"9.249947491041807593e-15", 0x2826a1da, 0x2826a1db},
                     TwoRoundings{"1.0000000596046447754", 0x3f800000, 0x3f800001}));
+
+// Rounding a quad to x87 extended's grid, on its bit pattern (so it runs on every system).
+// 1 + 2^-63 is the extended value after 1; 1 + 2^-64 lies halfway between the two.
+constexpr std::uint64_t kOne = std::uint64_t{0x3FFF} << 48;
+constexpr std::uint64_t kNegative = std::uint64_t{1} << 63;
+constexpr std::uint64_t kKeptUnit = std::uint64_t{1} << 49;  // 2^-63 at 1
+constexpr std::uint64_t kHalf = std::uint64_t{1} << 48;
+constexpr std::uint64_t kQuadUnit = 1;  // 2^-112 at 1
+
+struct QuadRounding {
+  const char* what;
+  platform::QuadBits bits;
+  int side;
+  platform::QuadBits expected;
+};
+
+class RoundQuadToExtended : public testing::TestWithParam<QuadRounding> {};
+
+TEST_P(RoundQuadToExtended, KeepsTheNearestExtendedValue) {
+  const QuadRounding& rounding = GetParam();
+  const platform::QuadBits rounded = platform::RoundQuadToExtended(rounding.bits, rounding.side);
+  EXPECT_EQ(rounded.high, rounding.expected.high) << rounding.what;
+  EXPECT_EQ(rounded.low, rounding.expected.low) << rounding.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RoundQuadToExtended,
+    testing::Values(
+        QuadRounding{"on the grid", {kKeptUnit * 5, kOne}, 1, {kKeptUnit * 5, kOne}},
+        QuadRounding{"below halfway", {kHalf - kQuadUnit, kOne}, 1, {0, kOne}},
+        QuadRounding{"above halfway", {kHalf + kQuadUnit, kOne}, -1, {kKeptUnit, kOne}},
+        QuadRounding{"halfway, exact above", {kHalf, kOne}, 1, {kKeptUnit, kOne}},
+        QuadRounding{"halfway, exact below", {kHalf, kOne}, -1, {0, kOne}},
+        QuadRounding{"halfway, exact, to even below", {kHalf, kOne}, 0, {0, kOne}},
+        QuadRounding{
+            "halfway, exact, to even above", {kKeptUnit + kHalf, kOne}, 0, {2 * kKeptUnit, kOne}},
+        QuadRounding{"negative, exact above: smaller magnitude",
+                     {kHalf, kNegative | kOne},
+                     1,
+                     {0, kNegative | kOne}},
+        QuadRounding{"negative, exact below: larger magnitude",
+                     {kHalf, kNegative | kOne},
+                     -1,
+                     {kKeptUnit, kNegative | kOne}},
+        QuadRounding{"carry into the upper half", {~std::uint64_t{0}, kOne}, 0, {0, kOne + 1}},
+        QuadRounding{"carry into the exponent: 2 - 2^-70 to 2",
+                     {~std::uint64_t{0}, kOne | 0xFFFF'FFFF'FFFF},
+                     0,
+                     {0, kOne + (std::uint64_t{1} << 48)}},
+        QuadRounding{"largest extended value, rounding up: infinity",
+                     {~std::uint64_t{0}, (std::uint64_t{0x7FFE} << 48) | 0xFFFF'FFFF'FFFF},
+                     0,
+                     {0, std::uint64_t{0x7FFF} << 48}},
+        QuadRounding{
+            "extended's smallest denormal 2^-16445 stays", {kKeptUnit, 0}, 0, {kKeptUnit, 0}},
+        QuadRounding{"below half of it: zero", {kHalf - kQuadUnit, 0}, 0, {0, 0}},
+        QuadRounding{
+            "half of it, exact above: the smallest denormal", {kHalf, 0}, 1, {kKeptUnit, 0}},
+        QuadRounding{"half of it, exact: zero (even)", {kHalf, 0}, 0, {0, 0}},
+        QuadRounding{"largest denormal, rounding up: smallest normal 2^-16382",
+                     {~std::uint64_t{0}, 0xFFFF'FFFF'FFFF},
+                     0,
+                     {0, std::uint64_t{1} << 48}},
+        QuadRounding{"infinity stays",
+                     {0, std::uint64_t{0x7FFF} << 48},
+                     0,
+                     {0, std::uint64_t{0x7FFF} << 48}},
+        QuadRounding{"a NaN stays",
+                     {kHalf, std::uint64_t{0x7FFF8} << 44},
+                     1,
+                     {kHalf, std::uint64_t{0x7FFF8} << 44}}));
+
+// Texts of 19 digits whose quotient or product, rounded to quad, lies exactly halfway between
+// two extended values while the exact value does not: rounding the quad value again would go to
+// the even neighbour; x87, rounding once, goes to the side of the exact value. The expected
+// values are x87's (and checked on x86-64 by its own arithmetic).
+struct HalfwayInQuad {
+  const char* text;
+  std::uint64_t mantissa;
+  int power;  // of ten: the text is mantissa × 10^power
+  long double x87;
+};
+
+class ExtendedOperations : public testing::TestWithParam<HalfwayInQuad> {};
+
+TEST_P(ExtendedOperations, RoundOnceToA64BitSignificand) {
+  const HalfwayInQuad& halfway = GetParam();
+  if (std::numeric_limits<long double>::digits < 64)
+    GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  long double ten_to_the_power = 1;
+  for (int i = 0; i < std::abs(halfway.power); ++i) ten_to_the_power *= 10;
+  const auto mantissa = static_cast<long double>(halfway.mantissa);
+  const long double result = halfway.power < 0
+                                 ? platform::ExtendedQuotient(mantissa, ten_to_the_power)
+                                 : platform::ExtendedProduct(mantissa, ten_to_the_power);
+  EXPECT_TRUE(SameBits(result, halfway.x87)) << halfway.text;
+  const ParseResult read = ParseNumber(halfway.text, '.');
+  ASSERT_EQ(read.status, ParseStatus::kOk) << halfway.text;
+  EXPECT_TRUE(SameBits(read.value, halfway.x87)) << halfway.text;
+  const ParseResult negative = ParseNumber(std::string("-") + halfway.text, '.');
+  EXPECT_TRUE(SameBits(negative.value, -halfway.x87)) << halfway.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExactValueAboveOrBelow, ExtendedOperations,
+    testing::Values(HalfwayInQuad{"8827578304361106221e-27", 8827578304361106221u, -27,
+                                  0x97a819972cb8931dp-90L},  // above
+                    HalfwayInQuad{"7604832976852220210e-27", 7604832976852220210u, -27,
+                                  0x82a668bd7d32da4dp-90L},  // below
+                    HalfwayInQuad{"8.621908464456583441e-9", 8621908464456583441u, -27,
+                                  0x941f8defdb1f700bp-90L},  // above
+                    HalfwayInQuad{"0.000000009136083064217890391", 9136083064217890391u, -27,
+                                  0x9cf4eb12271e47b7p-90L},  // below
+                    HalfwayInQuad{"2795277053186422369e24", 2795277053186422369u, 24,
+                                  0x805a52e7d60a76fbp78L},  // above
+                    HalfwayInQuad{"2789186484752992671e24", 2789186484752992671u, 24,
+                                  0x8012bac4961d49fbp78L},  // below
+                    HalfwayInQuad{"5.578501622901388897e42", 5578501622901388897u, 24,
+                                  0x80137c58125bf053p79L}));  // above
+
+// A text of more than 19 digits (or with an exponent beyond the fast reading's) is read by the
+// C library. Read into quad and rounded to extended, a text within 2^-113 (relative) of the
+// midpoint between two extended values lands on the midpoint and would go to the even side; it
+// is read again rounded down and up to find its side, as x87 rounds it once. The midpoint here
+// is 1 + 2^-24 + 2^-64, just above the single midpoint 1 + 2^-24.
+struct NearAnExtendedMidpoint {
+  const char* text;
+  long double x87;
+  std::uint32_t single;
+};
+
+class LongTextNearAnExtendedMidpoint : public testing::TestWithParam<NearAnExtendedMidpoint> {};
+
+TEST_P(LongTextNearAnExtendedMidpoint, IsReadAsX87ReadsIt) {
+  const NearAnExtendedMidpoint& near = GetParam();
+  if (std::numeric_limits<long double>::digits < 64)
+    GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  const ParseResult read = ParseNumber(near.text, '.');
+  ASSERT_EQ(read.status, ParseStatus::kOk);
+  EXPECT_TRUE(SameBits(read.value, near.x87)) << near.text;
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(read.value)), near.single) << near.text;
+  const ParseResult negative = ParseNumber(std::string("-") + near.text, '.');
+  EXPECT_TRUE(SameBits(negative.value, -near.x87)) << near.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AboveBelowAndOnIt, LongTextNearAnExtendedMidpoint,
+    testing::Values(
+        // 7.8e-35 above (35 digits); rounded twice, 0x3f800000
+        NearAnExtendedMidpoint{"1.0000000596046447754448351086242753", 0x8000008000000001p-63L,
+                               0x3f800001},
+        NearAnExtendedMidpoint{
+            "1.00000005960464477544483510862427522170037264004349708557128906250000001",
+            0x8000008000000001p-63L, 0x3f800001},
+        // 2.2e-36 below
+        NearAnExtendedMidpoint{"1.0000000596046447754448351086242752", 0x8000008000000000p-63L,
+                               0x3f800000},
+        // on it: to even
+        NearAnExtendedMidpoint{"1.0000000596046447754448351086242752217003726400434970855712890625",
+                               0x8000008000000000p-63L, 0x3f800000},
+        // In extended's denormals, multiples of 2^-16445, quad has 49 bits more, so texts of 25
+        // digits next to 1.5 × 2^-16445 and 2.5 × 2^-16445 land on them.
+        NearAnExtendedMidpoint{"5.467799297823711903792609e-4951", 0x2p-16445L, 0},
+        NearAnExtendedMidpoint{"5.467799297823711903792608e-4951", 0x1p-16445L, 0},
+        NearAnExtendedMidpoint{"9.112998829706186506321015e-4951", 0x3p-16445L, 0},
+        NearAnExtendedMidpoint{"9.112998829706186506321014e-4951", 0x2p-16445L, 0}));
+
+// The values agree on every system, but the sum is kept in long double, which adds with 64
+// significand bits on x87 and with 113 on quad. 16777217 + 3e-13 is 16777217 on x87 and a little
+// more on quad; half of it is the midpoint 8388608.5 between two singles on x87 (to even:
+// 8388608) and a little above it on quad (8388609). A mean differs only where it lies that close
+// to a midpoint.
+TEST(MeanInLongDouble, DiffersBetweenX87AndQuadOnlyThatCloseToAMidpoint) {
+  FakeWindow window("16777217\n0.0000000000003");
+  btnMittelwertClick(window.form, window.state);
+  switch (std::numeric_limits<long double>::digits) {
+    case 64:
+      EXPECT_EQ(window.state.Mittelwert, 8388608.0f);
+      break;
+    case 113:
+      EXPECT_EQ(window.state.Mittelwert, 8388609.0f);
+      break;
+    default:
+      GTEST_SKIP() << "long double with " << std::numeric_limits<long double>::digits << " digits";
+  }
+  FakeWindow away("16777217\n0.3");
+  btnMittelwertClick(away.form, away.state);
+  EXPECT_EQ(away.state.Mittelwert, 8388609.0f);
+}
 
 // Texts of up to 13 significant digits next to the midpoints between singles, the hardest for
 // two roundings: through long double they give the single nearest to the text, on every system.
