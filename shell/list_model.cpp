@@ -432,6 +432,8 @@ bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xc0) == 0
 // UTF-16 units of a UTF-8 character that begins with `lead`: two from four bytes on.
 int Units(char lead) { return static_cast<unsigned char>(lead) >= 0xf0 ? 2 : 1; }
 
+}  // namespace
+
 std::int64_t Utf16Units(std::string_view utf8) {
   std::int64_t units = 0;
   for (const char c : utf8) {
@@ -439,8 +441,6 @@ std::int64_t Utf16Units(std::string_view utf8) {
   }
   return units;
 }
-
-}  // namespace
 
 std::int64_t ListModel::BlockStart(std::size_t b) const {
   if (starts_.size() <= b && starts_.capacity() <= b) {

@@ -23,6 +23,9 @@ struct TextPosition {
   auto operator<=>(const TextPosition&) const = default;
 };
 
+// UTF-16 units of a UTF-8 text: one a character, two from four bytes on.
+std::int64_t Utf16Units(std::string_view utf8);
+
 // The text of the measurement list as UTF-8 lines, with the user's selection and the undo
 // history, without any part of the window. Lines are views into texts that the model keeps for
 // as long as a line or an undo step views them: the evaluation reads them in place, a change of

@@ -23,8 +23,8 @@
 #include <array>
 #include <cmath>
 
-#include "measurement_edit_accessible.h"
 #include "desktop.h"
+#include "measurement_edit_accessible.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ QByteArray AsLines(const QString& text) {
 
 // Columns count bytes of UTF-8 in the buffer and UTF-16 units in Qt's layouts.
 int Utf16Column(std::string_view line, int column) {
-  return static_cast<int>(FromUtf8(line.substr(0, static_cast<std::size_t>(column))).size());
+  return static_cast<int>(Utf16Units(line.substr(0, static_cast<std::size_t>(column))));
 }
 
 int ByteColumn(const QString& line, int utf16) {
