@@ -23,12 +23,6 @@ bool AllFit(const QFont& font, const QList<Caption>& captions) {
   });
 }
 
-void AddKeys(QList<QKeySequence>& keys, const QList<QKeySequence>& more) {
-  for (const QKeySequence& key : more) {
-    if (!key.isEmpty() && !keys.contains(key)) keys << key;
-  }
-}
-
 }  // namespace
 
 QPoint PlaceInside(const QRect& available, const QRect& frame) {
@@ -68,26 +62,6 @@ QString SeriesDescription(int values, int line_count) {
     text += QStringLiteral(", Ende in Zeile %1").arg(values + 1);
   }
   return text;
-}
-
-QList<QKeySequence> UndoKeys() {
-  QList<QKeySequence> keys;
-  AddKeys(keys, kNamedUndoKeys);
-  AddKeys(keys, QKeySequence::keyBindings(QKeySequence::Undo));
-  return keys;
-}
-
-QList<QKeySequence> RedoKeys() {
-  QList<QKeySequence> keys;
-  AddKeys(keys, kNamedRedoKeys);
-  AddKeys(keys, QKeySequence::keyBindings(QKeySequence::Redo));
-  return keys;
-}
-
-QString KeysText(const QList<QKeySequence>& keys) {
-  QStringList texts;
-  for (const QKeySequence& key : keys) texts << key.toString(QKeySequence::NativeText);
-  return texts.join(QStringLiteral(", "));
 }
 
 bool InstallQtTranslations(QCoreApplication& application, const QLocale& locale) {

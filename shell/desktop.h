@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFont>
-#include <QKeySequence>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -32,16 +31,6 @@ QFont FittingFont(const QFont& font, const QList<Caption>& captions);
 // "3 Messwerte, Ende in Zeile 4": how many lines count and the line (from 1) where they end;
 // the end is named where any line follows the values.
 QString SeriesDescription(int values, int line_count);
-
-// The keys that undo and redo the list on every desktop, as menus and the README name them.
-inline const QList<QKeySequence> kNamedUndoKeys{QKeySequence(Qt::CTRL | Qt::Key_Z)};
-inline const QList<QKeySequence> kNamedRedoKeys{QKeySequence(Qt::CTRL | Qt::Key_Y),
-                                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)};
-// Those and the platform's own.
-QList<QKeySequence> UndoKeys();
-QList<QKeySequence> RedoKeys();
-// "Strg+Y, Strg+Umschalt+Z" as the menus show them.
-QString KeysText(const QList<QKeySequence>& keys);
 
 // Loads Qt's own translations (context menus, dialog buttons) for a German locale; true when
 // they are installed.

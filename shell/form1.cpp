@@ -13,6 +13,7 @@
 #include "decimal_separator.h"
 #include "desktop.h"
 #include "exception.h"
+#include "list_keys.h"
 
 TForm1* Form1 = nullptr;
 
@@ -81,12 +82,12 @@ void TForm1::ChooseFont() {
 // of their own undo while they have the focus.
 void TForm1::AddListKeys() {
   auto* undo = new QAction(QStringLiteral("Liste: Rückgängig"), this);
-  undo->setShortcuts(desktop::UndoKeys());
+  undo->setShortcuts(list_keys::Undo());
   undo->setShortcutContext(Qt::WindowShortcut);
   connect(undo, &QAction::triggered, this, &TForm1::UndoKey);
   addAction(undo);
   auto* redo = new QAction(QStringLiteral("Liste: Wiederherstellen"), this);
-  redo->setShortcuts(desktop::RedoKeys());
+  redo->setShortcuts(list_keys::Redo());
   redo->setShortcutContext(Qt::WindowShortcut);
   connect(redo, &QAction::triggered, this, &TForm1::RedoKey);
   addAction(redo);

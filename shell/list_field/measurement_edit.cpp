@@ -23,7 +23,7 @@
 #include <array>
 #include <cmath>
 
-#include "desktop.h"
+#include "list_keys.h"
 #include "measurement_edit_accessible.h"
 
 namespace {
@@ -983,9 +983,9 @@ void MeasurementEdit::contextMenuEvent(QContextMenuEvent* event) {
     action->setEnabled(enabled);
   };
   // Every key that works is named, not only the platform's first.
-  add(tr("&Rückgängig") + u'\t' + desktop::KeysText(desktop::kNamedUndoKeys), QKeySequence::Undo,
+  add(tr("&Rückgängig") + u'\t' + list_keys::Text(list_keys::kNamedUndo), QKeySequence::Undo,
       model_.CanUndo(), &MeasurementEdit::undo);
-  add(tr("&Wiederherstellen") + u'\t' + desktop::KeysText(desktop::kNamedRedoKeys),
+  add(tr("&Wiederherstellen") + u'\t' + list_keys::Text(list_keys::kNamedRedo),
       QKeySequence::Redo, model_.CanRedo(), &MeasurementEdit::redo);
   menu.addSeparator();
   add(tr("&Ausschneiden"), QKeySequence::Cut, selected, &MeasurementEdit::cut);
