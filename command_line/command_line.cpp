@@ -14,6 +14,7 @@
 
 #include "decimal_separator.h"
 #include "series_layout.h"
+#include "presses.h"
 #include "series_summary.h"
 
 namespace {
@@ -134,12 +135,9 @@ int Evaluation::Report() {
     text = Decoded(text).toStdString();
   }
   const messwerte::SeriesSummary::Fields fields = summary_.Finish();
-  static constexpr std::array<const char*, 6> kLabels = {
-      "Anzahl",           "Mittelwert",         "Quadratischer Mittelwert",
-      "Größter Messwert", "Kleinster Messwert", "Prozentuale Abweichung"};
   std::string out;
-  for (std::size_t i = 0; i < kLabels.size(); ++i) {
-    out.append(kLabels[i]).append(": ");
+  for (std::size_t i = 0; i < messwerte::kPresses.size(); ++i) {
+    out.append(messwerte::kPresses[i].label).append(": ");
     out.append(fields.texts[i].empty() ? "–" : fields.texts[i]).append("\n");
   }
   std::fwrite(out.data(), 1, out.size(), stdout);

@@ -21,6 +21,14 @@ inline float StoreSingle(long double value) {
   return static_cast<float>(value);
 }
 
+// Why the extremes, and the deviation that needs them, have nothing to show.
+inline constexpr char kNoValues[] = "Die Liste enthält keine Messwerte.";
+
+// Throws kNoValues for an empty series.
+inline void RequireValues(int count) {
+  if (count == 0) throw Exception(kNoValues);
+}
+
 // The message for line k (from 0) whose text is no value: kNotANumber, or kOutOfRange for one
 // beyond extended or single range.
 std::string ValueMessage(std::string_view text, int k, ParseStatus status);
@@ -41,9 +49,9 @@ inline float Mean(long double sum, int count) {
   return count != 0 ? StoreSingle(sum / count) : 0.0f;
 }
 
-// The root mean square of `count` (> 0) values whose squares add up to `squares`.
+// The root mean square of `count` values whose squares add up to `squares`; 0 for none.
 inline float RootMeanSquare(long double squares, int count) {
-  return StoreSingle(std::sqrt(squares / count));
+  return count != 0 ? StoreSingle(std::sqrt(squares / count)) : 0.0f;
 }
 
 // |a - b|, in single range.

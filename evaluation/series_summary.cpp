@@ -7,6 +7,7 @@
 
 #include "exception.h"
 #include "formulas.h"
+#include "presses.h"
 
 namespace messwerte {
 
@@ -98,53 +99,46 @@ std::size_t SeriesSummary::AddLines(std::string_view text, bool last) {
   return ended_ ? size : std::min(begin, size);
 }
 
+// What the press of `result` shows, from the totals: each throws where its operation in the window
+// throws, and a press that runs another first (the mean, the extremes) fails with it.
+std::string SeriesSummary::Text(Result result) const {
+  if (result == Result::kCount) return IntToStr(count_);
+  // Every operation but the count reads the values up to the faulty line and stops there.
+  if (fault_line_ >= 0) throw Exception(ValueMessage(fault_text_, fault_line_, fault_status_));
+  const float mean = Mean(totals_.sum, count_);
+  switch (result) {
+    case Result::kMean:
+      return FloatToStr(mean, separator_);
+    case Result::kQuadratic:
+      return FloatToStr(RootMeanSquare(totals_.squares, count_), separator_);
+    case Result::kLargest:
+      RequireValues(count_);
+      return FloatToStr(totals_.largest, separator_);
+    case Result::kSmallest:
+      RequireValues(count_);
+      return FloatToStr(totals_.smallest, separator_);
+    case Result::kDeviation: {
+      RequireValues(count_);
+      const float below = Distance(mean, totals_.smallest);
+      const float above = Distance(totals_.largest, mean);
+      return FloatToStr(DeviationPercent(mean, below, above), separator_);
+    }
+    case Result::kCount:
+      break;
+  }
+  return IntToStr(count_);
+}
+
 SeriesSummary::Fields SeriesSummary::Finish() {
   Flush();
   Fields fields;
-  auto& [count, mean, quadratic, largest, smallest, deviation] = fields.texts;
-  const auto fail = [&fields](const std::string& message) {
-    for (const std::string& error : fields.errors)
-      if (error == message) return;
-    fields.errors.push_back(message);
-  };
-
-  count = IntToStr(count_);
-  if (fault_line_ >= 0) {
-    // Every operation but the count reads the values up to the faulty line and stops there.
-    fail(ValueMessage(fault_text_, fault_line_, fault_status_));
-    return fields;
-  }
-  // The quadratic mean and the deviation start with the mean: where it fails, they fail alike.
-  float mean_value = 0;
-  bool has_mean = false;
-  try {
-    mean_value = Mean(totals_.sum, count_);
-    mean = FloatToStr(mean_value, separator_);
-    has_mean = true;
-  } catch (const std::exception& e) {
-    fail(e.what());
-  }
-  if (has_mean) {
+  for (std::size_t i = 0; i < kPresses.size(); ++i) {
     try {
-      quadratic =
-          FloatToStr(count_ == 0 ? 0.0f : RootMeanSquare(totals_.squares, count_), separator_);
+      fields.texts[i] = Text(kPresses[i].result);
     } catch (const std::exception& e) {
-      fail(e.what());
-    }
-  }
-  if (count_ == 0) {
-    fail("Die Liste enthält keine Messwerte.");
-    return fields;
-  }
-  largest = FloatToStr(totals_.largest, separator_);
-  smallest = FloatToStr(totals_.smallest, separator_);
-  if (has_mean) {
-    try {
-      const float below = Distance(mean_value, totals_.smallest);
-      const float above = Distance(totals_.largest, mean_value);
-      deviation = FloatToStr(DeviationPercent(mean_value, below, above), separator_);
-    } catch (const std::exception& e) {
-      fail(e.what());
+      const std::string message = e.what();
+      if (std::find(fields.errors.begin(), fields.errors.end(), message) == fields.errors.end())
+        fields.errors.push_back(message);
     }
   }
   return fields;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "number_text.h"
+#include "presses.h"
 
 namespace messwerte {
 
@@ -33,8 +34,8 @@ class SeriesSummary {
   std::string& FaultText() { return fault_text_; }
 
   struct Fields {
-    // Count, mean, quadratic mean, largest, smallest, deviation: the texts of the window's
-    // fields after a press of each button in that order; empty for a press that failed.
+    // The texts of the window's fields after a press of each button in the order of kPresses;
+    // empty for a press that failed.
     std::array<std::string, 6> texts;
     // The messages of the failed presses, each once, in order.
     std::vector<std::string> errors;
@@ -47,6 +48,7 @@ class SeriesSummary {
   static constexpr int kBatch = 4096;
 
   void Fault(std::string_view line, ParseStatus status);
+  std::string Text(Result result) const;
   void Flush();
 
   char separator_;
