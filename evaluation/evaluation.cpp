@@ -16,85 +16,6 @@
 #include "platform.h"
 
 namespace messwerte {
-namespace {
-
-// A chunk fills one huge page: 2 MiB where long double has 16 bytes, less where it has fewer.
-constexpr std::size_t kChunk = std::size_t{1} << 17;
-constexpr std::size_t kChunkBytes = kChunk * sizeof(long double);
-constexpr std::size_t kChunkAlignment = std::size_t{1} << 21;
-// Converted values used while still in the first-level cache: 64 KiB.
-constexpr int kBlock = 4096;
-static_assert(kChunk % kBlock == 0);
-
-}  // namespace
-
-KeptValues::KeptValues() = default;
-KeptValues::~KeptValues() = default;
-
-void KeptValues::Free::operator()(long double* chunk) const noexcept {
-  platform::FreeAligned(chunk, kChunkAlignment);
-}
-
-KeptValues& KeptValues::Follow(Form& form) {
-  const std::uint64_t revision = form.Memo1.Revision();
-  if (revision != revision_ || form.Dezimaltrenner != separator_) {
-    revision_ = revision;
-    separator_ = form.Dezimaltrenner;
-    count_ = 0;  // the chunks stay: allocating them anew costs page faults
-    first_empty_ = -1;
-  }
-  return *this;
-}
-
-template <typename Use>
-int KeptValues::ForEach(Form& form, int from, int to, Use use) {
-  while (from < to) {
-    const int end = to - from > kBlock ? from + kBlock : to;
-    int ready = end;
-    std::exception_ptr fault;
-    try {
-      ready = Keep(form, end);
-    } catch (...) {
-      ready = static_cast<int>(count_);
-      fault = std::current_exception();
-    }
-    // Blocks start at multiples of kBlock, so a block lies in one chunk.
-    const auto first = static_cast<std::size_t>(from);
-    if (ready > from) use(from, &chunks_[first / kChunk][first % kChunk], ready - from);
-    if (fault) std::rethrow_exception(fault);
-    if (ready < end) return ready;
-    from = end;
-  }
-  return from;
-}
-
-// Converts and keeps the lines before `end` not kept yet, up to the first empty line; returns
-// `end` or the empty line.
-int KeptValues::Keep(Form& form, int end) {
-  while (count_ < static_cast<std::size_t>(end)) {
-    if (first_empty_ >= 0) return first_empty_;  // known: no need to read it again
-    const int k = static_cast<int>(count_);
-    const std::string_view text = form.Memo1.ReadLine(k);
-    if (text.empty()) {
-      first_empty_ = k;
-      return k;
-    }
-    Append(ToValue(text, k, form.Dezimaltrenner));
-  }
-  return end;
-}
-
-void KeptValues::Append(long double value) {
-  if (count_ / kChunk == chunks_.size()) {
-    // Reserved first, so that a failing allocation leaves no chunk unowned.
-    chunks_.reserve(chunks_.size() + 1);
-    chunks_.emplace_back(
-        static_cast<long double*>(platform::AllocateAligned(kChunkBytes, kChunkAlignment)));
-    platform::AdviseHugePages(chunks_.back().get(), kChunkBytes);
-  }
-  chunks_[count_ / kChunk][count_ % kChunk] = value;
-  ++count_;
-}
 
 namespace {
 
@@ -120,7 +41,7 @@ void Show(OutputField& field, float value, char separator) {
 template <typename Better>
 void ScanExtreme(Form& form, Auswertung& state, float Auswertung::*extreme, Better better) {
   btnAnzahlClick(form, state);
-  if (state.Anzahl == 0) throw Exception("Die Liste enthält keine Messwerte.");
+  RequireValues(state.Anzahl);
   state.Zeile = 0;
   form.kept_values.Follow(form).ForEach(
       form, 0, state.Anzahl,
@@ -198,16 +119,12 @@ void btnAbweichungClick(Form& form, Auswertung& state) {
 
 void btnquadr_MittelwertClick(Form& form, Auswertung& state) {
   btnMittelwertClick(form, state);
-  if (state.Anzahl == 0) {
-    state.QuadrMittelwert = 0;
-  } else {
-    long double squares = 0;
-    form.kept_values.Follow(form).ForEach(form, 0, state.Anzahl,
-                                          [&squares](int, const long double* values, int n) {
-                                            squares = AddUpSquares(values, n, squares);
-                                          });
-    state.QuadrMittelwert = RootMeanSquare(squares, state.Anzahl);
-  }
+  long double squares = 0;
+  form.kept_values.Follow(form).ForEach(form, 0, state.Anzahl,
+                                        [&squares](int, const long double* values, int n) {
+                                          squares = AddUpSquares(values, n, squares);
+                                        });
+  state.QuadrMittelwert = RootMeanSquare(squares, state.Anzahl);
   Show(form.edtQuadr_Mittelwe, state.QuadrMittelwert, form.Dezimaltrenner);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -31,12 +32,19 @@ class KeptValues {
   // Calls use(k, values, n) with the values of lines k, k + 1, ... k + n - 1, block after block,
   // for the lines from `from` before `to` and before the first empty line, converting the lines
   // not kept yet; `from` must be 0 or where a former call stopped. A line that is no value
-  // throws once the values before it were used. Returns the line it stopped at. Defined beside
-  // the operations in evaluation.cpp, the only place that calls it.
+  // throws once the values before it were used. Returns the line it stopped at.
   template <typename Use>
   int ForEach(Form& form, int from, int to, Use use);
 
  private:
+  // A chunk fills one huge page: 2 MiB where long double has 16 bytes, less where it has fewer.
+  static constexpr std::size_t kChunk = std::size_t{1} << 17;
+  static constexpr std::size_t kChunkBytes = kChunk * sizeof(long double);
+  static constexpr std::size_t kChunkAlignment = std::size_t{1} << 21;
+  // Converted values used while still in the first-level cache: 64 KiB.
+  static constexpr int kBlock = 4096;
+  static_assert(kChunk % kBlock == 0);
+
   struct Free {
     void operator()(long double* chunk) const noexcept;
   };
@@ -50,5 +58,27 @@ class KeptValues {
   int first_empty_ = -1;
   std::vector<std::unique_ptr<long double[], Free>> chunks_;
 };
+
+template <typename Use>
+int KeptValues::ForEach(Form& form, int from, int to, Use use) {
+  while (from < to) {
+    const int end = to - from > kBlock ? from + kBlock : to;
+    int ready = end;
+    std::exception_ptr fault;
+    try {
+      ready = Keep(form, end);
+    } catch (...) {
+      ready = static_cast<int>(count_);
+      fault = std::current_exception();
+    }
+    // Blocks start at multiples of kBlock, so a block lies in one chunk.
+    const auto first = static_cast<std::size_t>(from);
+    if (ready > from) use(from, &chunks_[first / kChunk][first % kChunk], ready - from);
+    if (fault) std::rethrow_exception(fault);
+    if (ready < end) return ready;
+    from = end;
+  }
+  return from;
+}
 
 }  // namespace messwerte
