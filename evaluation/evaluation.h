@@ -7,7 +7,9 @@
 
 namespace messwerte {
 
-// What the operations keep between button presses. All zero at start.
+// The results of the latest presses, as the operations leave them; all zero at start. Every
+// operation sets what it reads before reading it, or runs the operation that sets it, so nothing
+// carries over from one press to the next.
 struct Auswertung {
   std::int32_t Zeile = 0;   // line position shared by count, extreme scans and reset
   std::int32_t Anzahl = 0;  // number of values found by the last count or mean

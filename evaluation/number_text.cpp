@@ -84,7 +84,7 @@ ParseResult ParseSlow(std::string_view number, char separator) {
 
 // Any text, by the grammar of ParseNumber. Inlined into both callers below, so that the value
 // stays in a register: an extended value stored and loaded again costs more than the parsing.
-[[gnu::always_inline]] inline ParseResult Parse(std::string_view text, char separator) noexcept {
+[[gnu::always_inline]] inline ParseResult Parse(std::string_view text, char separator) {
   constexpr ParseResult kNotANumber{ParseStatus::kNotANumber, 0};
   std::size_t i = 0;
   std::size_t end = text.size();
@@ -159,7 +159,7 @@ ParseResult ParseSlow(std::string_view number, char separator) {
 }
 
 // Out of line: the short numbers stay a small function without saved registers.
-[[gnu::noinline]] ParseResult ParseGeneral(std::string_view text, char separator) noexcept {
+[[gnu::noinline]] ParseResult ParseGeneral(std::string_view text, char separator) {
   return Parse(text, separator);
 }
 
@@ -178,7 +178,7 @@ ParseResult ParseSlow(std::string_view number, char separator) {
 
 }  // namespace
 
-ParseResult ParseNumber(std::string_view text, char separator) noexcept {
+ParseResult ParseNumber(std::string_view text, char separator) {
   long double value;
   if (ParseShort(text, separator, value)) return {ParseStatus::kOk, value};
   return ParseGeneral(text, separator);

@@ -15,8 +15,10 @@ struct ParseResult {
 
 // Reads `text` as [blanks][sign]digits[separator digits][(E|e)[sign]digits][blanks], where the
 // digits may also stand only after the separator and blanks are spaces and tabs. The value is
-// correctly rounded to extended precision; kOutOfRange when it exceeds extended's range.
-ParseResult ParseNumber(std::string_view text, char separator) noexcept;
+// correctly rounded to extended precision; kOutOfRange when it exceeds extended's range. Long texts
+// (more than 19 digits, or a large exponent) are copied for the C library to read, so that reading
+// can throw std::bad_alloc; nothing else throws.
+ParseResult ParseNumber(std::string_view text, char separator);
 
 // ParseNumber that throws Exception for anything but kOk; the message quotes the text.
 long double StrToFloat(std::string_view text, char separator);

@@ -113,6 +113,24 @@ long double ValueOf(QuadBits bits) {
 
 bool Halfway(QuadBits bits) { return (bits.low & kDroppedBits) == kHalfway; }
 
+// Sets a rounding mode for its lifetime; the caller's comes back however the scope is left.
+class RoundingMode {
+ public:
+  explicit RoundingMode(int mode) : saved_(std::fegetround()) { std::fesetround(mode); }
+  ~RoundingMode() { std::fesetround(saved_); }
+  RoundingMode(const RoundingMode&) = delete;
+  RoundingMode& operator=(const RoundingMode&) = delete;
+
+ private:
+  int saved_;
+};
+
+// `text` read with the C library rounding in `mode`.
+long double RoundingAs(int mode, std::string_view text) {
+  const RoundingMode rounding(mode);
+  return ReadDecimal(text).value;
+}
+
 int Sign(long double value) { return (value > 0) - (value < 0); }
 
 }  // namespace
@@ -148,12 +166,8 @@ Decimal ReadExtendedDecimal(std::string_view text) {
   const QuadBits bits = BitsOf(read.value);
   int side = 0;
   if (Halfway(bits) && std::isfinite(read.value)) {
-    const int mode = std::fegetround();
-    std::fesetround(FE_DOWNWARD);
-    const long double below = ReadDecimal(text).value;
-    std::fesetround(FE_UPWARD);
-    const long double above = ReadDecimal(text).value;
-    std::fesetround(mode);
+    const long double below = RoundingAs(FE_DOWNWARD, text);
+    const long double above = RoundingAs(FE_UPWARD, text);
     side = below < read.value ? -1 : above > read.value ? 1 : 0;
   }
   read.value = ValueOf(RoundQuadToExtended(bits, side));

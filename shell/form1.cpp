@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <exception>
+#include <new>
 
 #include "decimal_separator.h"
 #include "desktop.h"
@@ -190,6 +191,9 @@ void TForm1::Run(Operation operation) {
     if (e.line() >= 0) Memo1->SelectLine(e.line());
     ShowError(QString::fromUtf8(e.what()));
     // Typing the fix replaces the selected line.
+    Memo1->setFocus(Qt::OtherFocusReason);
+  } catch (const std::bad_alloc&) {
+    ShowError(tr("Für diese Auswertung reicht der Arbeitsspeicher nicht."));
     Memo1->setFocus(Qt::OtherFocusReason);
   } catch (const std::exception& e) {
     ShowError(QString::fromUtf8(e.what()));
