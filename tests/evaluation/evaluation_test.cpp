@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -21,6 +22,8 @@ struct Press {
   const char* list;
   Operation operation;
   Writes writes;  // numbers written with '.'
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Press& c, std::ostream* os) { *os << c.name; }
 };
 
 class Operations : public testing::TestWithParam<std::tuple<Press, char>> {};
@@ -167,6 +170,8 @@ struct Failure {
   const char* message;
   int line;       // index of the line at fault, -1 for none
   Writes writes;  // what was written before the error
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Failure& c, std::ostream* os) { *os << c.name; }
 };
 
 class FailingOperations : public testing::TestWithParam<Failure> {};
@@ -427,6 +432,8 @@ struct SplitCase {
   const char* text;
   messwerte::LineBreaks breaks;
   std::vector<std::string> lines;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SplitLinesTest : public testing::TestWithParam<SplitCase> {};

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ std::string WithSeparator(std::string text, char separator) {
 struct Accepted {
   const char* text;  // written with '.'
   long double value;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Accepted& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class AcceptedText : public testing::TestWithParam<std::tuple<Accepted, char>> {};
@@ -85,6 +88,8 @@ struct Rejected {
   const char* text;
   char separator;
   ParseStatus status;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Rejected& c, std::ostream* os) { *os << '"' << c.text << "\" with '" << c.separator << "'"; }
 };
 
 class RejectedText : public testing::TestWithParam<Rejected> {};
@@ -125,6 +130,8 @@ INSTANTIATE_TEST_SUITE_P(BeyondExtended, RejectedText,
 struct Shown {
   float value;
   const char* text;  // written with '.'
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Shown& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class FloatText : public testing::TestWithParam<std::tuple<Shown, char>> {};

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct Reading {
   const char* text;
   long double value;
   std::size_t used;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Reading& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class ReadDecimal : public testing::TestWithParam<Reading> {};
@@ -78,6 +81,8 @@ TEST(ReadDecimalInAGermanLocale, StillReadsThePoint) {
 struct Block {
   std::size_t bytes;
   std::size_t alignment;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Block& c, std::ostream* os) { *os << c.bytes << " bytes at " << c.alignment; }
 };
 
 class AllocateAligned : public testing::TestWithParam<Block> {};
@@ -122,6 +127,8 @@ TEST(LongDoubleBytes, AreThoseOfTheFormat) {
 
 struct TwoValues {
   long double a, b;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const TwoValues& c, std::ostream* os) { *os << std::hexfloat << c.a << " and " << c.b << std::defaultfloat; }
 };
 
 class DifferentValues : public testing::TestWithParam<TwoValues> {};
@@ -161,6 +168,8 @@ struct TwoRoundings {
   const char* text;
   std::uint32_t x87;      // the single through x87 extended, on every system
   std::uint32_t nearest;  // the single nearest to the text
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const TwoRoundings& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class SingleThroughLongDouble : public testing::TestWithParam<TwoRoundings> {};
@@ -204,6 +213,8 @@ struct QuadRounding {
   platform::QuadBits bits;
   int side;
   platform::QuadBits expected;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const QuadRounding& c, std::ostream* os) { *os << c.what; }
 };
 
 class RoundQuadToExtended : public testing::TestWithParam<QuadRounding> {};
@@ -271,6 +282,8 @@ struct HalfwayInQuad {
   std::uint64_t mantissa;
   int power;  // of ten: the text is mantissa × 10^power
   long double x87;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const HalfwayInQuad& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class ExtendedOperations : public testing::TestWithParam<HalfwayInQuad> {};
@@ -319,6 +332,8 @@ struct NearAnExtendedMidpoint {
   const char* text;
   long double x87;
   std::uint32_t single;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const NearAnExtendedMidpoint& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class LongTextNearAnExtendedMidpoint : public testing::TestWithParam<NearAnExtendedMidpoint> {};

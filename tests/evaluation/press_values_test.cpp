@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,6 +41,8 @@ struct Change {
   const char* before;
   int line;
   const char* text;  // what line `line` becomes between the presses
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Change& c, std::ostream* os) { *os << c.name; }
 };
 
 const Change kChanges[] = {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -67,6 +68,8 @@ void ExpectSame(const std::string& text, char separator) {
 struct Case {
   const char* name;
   const char* list;  // written with '.'
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 };
 
 const Case kCases[] = {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ struct EditCase {
   const char* inserted;         // put in place of the selection; nullptr: erase it instead
   const char* expected;
   TextPosition after;  // the cursor after the edit
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const EditCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class EditTest : public testing::TestWithParam<EditCase> {};
@@ -148,6 +151,8 @@ struct ScriptCase {
   std::vector<Action> actions;
   const char* expected;
   std::size_t undo_steps;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ScriptTest : public testing::TestWithParam<ScriptCase> {};
@@ -276,6 +281,8 @@ struct OffsetCase {
   const char* text;
   TextPosition position;
   std::int64_t offset;
+  // Names the row in a failure and in the test list.
+  friend void PrintTo(const OffsetCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Utf16OffsetTest : public testing::TestWithParam<OffsetCase> {};
