@@ -18,22 +18,9 @@
 #include "form1.h"
 #include "measurement_edit.h"
 #include "output_edit.h"
-#include "series_end.h"
 #include "window_harness.h"
 
 namespace {
-
-// Lines for SeriesEnd, checked against a plain search.
-struct Lines {
-  std::vector<std::string> lines;
-  int LineCount() const { return static_cast<int>(lines.size()); }
-  std::string_view Line(int k) const { return lines[static_cast<std::size_t>(k)]; }
-  int End() const {
-    int k = 0;
-    while (k < LineCount() && !lines[static_cast<std::size_t>(k)].empty()) ++k;
-    return k;
-  }
-};
 
 QColor Blend(const QColor& over, const QColor& under) {
   const qreal a = over.alphaF();
@@ -69,9 +56,6 @@ class WindowDesktopTest : public QObject {
   void init();
   void cleanup();
 
-  void seriesEndFollowsEveryChange();
-  void seriesDescription_data();
-  void seriesDescription();
   void listDescribesItsValues_data();
   void listDescribesItsValues();
   void linesAfterTheValuesAreDimmed_data();
@@ -90,8 +74,6 @@ class WindowDesktopTest : public QObject {
   void outputFieldMenuIsGermanUnderGermanLocale();
   void listGrowsWithTheWindow_data();
   void listGrowsWithTheWindow();
-  void placeInside_data();
-  void placeInside();
   void captionsFitAWideFont_data();
   void captionsFitAWideFont();
 
@@ -119,52 +101,6 @@ void WindowDesktopTest::init() {
 }
 
 void WindowDesktopTest::cleanup() { CloseWindow(window_); }
-
-// Random edits of every kind, each reported from its first line, against a fresh search.
-void WindowDesktopTest::seriesEndFollowsEveryChange() {
-  QRandomGenerator random(20261207);
-  Lines lines{{"1", "2", "", "4"}};
-  SeriesEnd end;
-  QCOMPARE(end.Find(lines), 2);
-  for (int round = 0; round < 5000; ++round) {
-    const int count = lines.LineCount();
-    const int k = static_cast<int>(random.bounded(count));
-    const std::string text = random.bounded(3) == 0 ? std::string() : std::to_string(round);
-    switch (random.bounded(3)) {
-      case 0:
-        lines.lines[static_cast<std::size_t>(k)] = text;
-        break;
-      case 1:
-        lines.lines.insert(lines.lines.begin() + k, text);
-        break;
-      default:
-        if (count > 1) lines.lines.erase(lines.lines.begin() + k);
-        break;
-    }
-    end.Changed(k);
-    if (random.bounded(4) == 0) continue;  // several changes before the next question
-    QCOMPARE(end.Find(lines), lines.End());
-  }
-  QCOMPARE(end.Find(lines), lines.End());
-}
-
-void WindowDesktopTest::seriesDescription_data() {
-  QTest::addColumn<int>("values");
-  QTest::addColumn<int>("lines");
-  QTest::addColumn<QString>("description");
-  QTest::newRow("empty list") << 0 << 1 << "Keine Messwerte";
-  QTest::newRow("empty first line, values after it")
-      << 0 << 4 << "Keine Messwerte, Ende in Zeile 1";
-  QTest::newRow("one value, then an empty line") << 1 << 2 << "1 Messwert, Ende in Zeile 2";
-  QTest::newRow("three values, then an empty line") << 3 << 4 << "3 Messwerte, Ende in Zeile 4";
-  QTest::newRow("values to the last line") << 3 << 3 << "3 Messwerte";
-}
-
-void WindowDesktopTest::seriesDescription() {
-  QFETCH(int, values);
-  QFETCH(int, lines);
-  QTEST(desktop::SeriesDescription(values, lines), "description");
-}
 
 void WindowDesktopTest::listDescribesItsValues_data() {
   QTest::addColumn<QString>("list");
@@ -466,30 +402,6 @@ void WindowDesktopTest::listGrowsWithTheWindow() {
   for (auto it = before.cbegin(); it != before.cend(); ++it) {
     if (it.key() != memo()) QCOMPARE(it.key()->geometry(), it.value());
   }
-}
-
-void WindowDesktopTest::placeInside_data() {
-  QTest::addColumn<QRect>("available");
-  QTest::addColumn<QRect>("frame");
-  QTest::addColumn<QPoint>("place");
-  const QRect hd(0, 0, 1920, 1040);
-  QTest::newRow("fits where designed") << hd << QRect(179, 125, 700, 480) << QPoint(179, 125);
-  QTest::newRow("below the bottom")
-      << QRect(0, 0, 960, 520) << QRect(179, 125, 700, 480) << QPoint(179, 40);
-  QTest::newRow("past the right edge")
-      << QRect(0, 0, 800, 600) << QRect(179, 125, 700, 480) << QPoint(100, 120);
-  QTest::newRow("larger than the screen")
-      << QRect(0, 30, 640, 400) << QRect(179, 125, 700, 480) << QPoint(0, 30);
-  QTest::newRow("panel on the left and top")
-      << QRect(48, 32, 1872, 1048) << QRect(20, 10, 700, 480) << QPoint(48, 32);
-  QTest::newRow("second screen") << QRect(1920, 0, 1280, 1024) << QRect(3000, 125, 700, 480)
-                                 << QPoint(2500, 125);
-}
-
-void WindowDesktopTest::placeInside() {
-  QFETCH(QRect, available);
-  QFETCH(QRect, frame);
-  QTEST(desktop::PlaceInside(available, frame), "place");
 }
 
 void WindowDesktopTest::captionsFitAWideFont_data() {
