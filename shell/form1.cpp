@@ -10,6 +10,7 @@
 #include <QStyleOptionButton>
 #include <exception>
 #include <new>
+#include <utility>
 
 #include "decimal_separator.h"
 #include "desktop.h"
@@ -40,6 +41,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   ShowError = [this](const QString& message) { QMessageBox::critical(this, kTitle, message); };
   Files = new SeriesActions(*Memo1, *this);
   Files->ShowError = [this](const QString& message) { ShowError(message); };
+  ShowNotice = [](const QString&, const QList<SeriesActions::Offer>&) {};
+  ClearNotice = [](const QString&) {};
+  Files->ShowNotice = [this](const QString& text, const QList<SeriesActions::Offer>& offers) {
+    ShowNotice(text, offers);
+  };
+  Files->ClearNotice = [this](const QString& text) { ClearNotice(text); };
 
   connect(btnAnzahl, &QPushButton::clicked, this, &TForm1::btnAnzahlClick);
   connect(btnMittelwert, &QPushButton::clicked, this, &TForm1::btnMittelwertClick);
@@ -138,9 +145,11 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  list_kept_ = false;
   if (placed_) return;
   placed_ = true;
   KeepOnScreen();
+  Files->OfferKept();
 }
 
 // The window stands where it was designed to stand if it fits there, otherwise it moves into
@@ -158,8 +167,13 @@ void TForm1::KeepOnScreen() {
 void TForm1::OpenAtStart(const QString& path) { Files->OpenLater(path); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  Files->KeepForRecovery();
+  KeepList();
   QWidget::closeEvent(event);
+}
+
+void TForm1::KeepList() {
+  if (std::exchange(list_kept_, true)) return;
+  Files->KeepForRecovery();
 }
 
 void TForm1::btnAnzahlClick() { Run(messwerte::btnAnzahlClick); }

@@ -21,6 +21,9 @@ class TForm1 : public QWidget, private Ui::TForm1 {
 
   // Tells the user about an error of an operation; a message box unless replaced.
   std::function<void(const QString& message)> ShowError;
+  // Tells the user something that asks for nothing, with buttons to act on it, in the window.
+  std::function<void(const QString& text, const QList<SeriesActions::Offer>& offers)> ShowNotice;
+  std::function<void(const QString& text)> ClearNotice;
 
   // Opens the file named on the command line once the window is shown.
   void OpenAtStart(const QString& path);
@@ -40,6 +43,14 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   void showEvent(QShowEvent* event) override;
   // Keeps a changed list in the recovery file; closing goes on whatever happens.
   void closeEvent(QCloseEvent* event) override;
+
+ public:
+  // What a close does to the list, for an end that is no close: the window destroyed by the
+  // window system. Done once.
+  void KeepList();
+
+ private:
+  bool list_kept_ = false;
 
  private:
   using Operation = void (*)(messwerte::Form&, messwerte::Auswertung&);

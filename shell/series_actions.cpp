@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSaveFile>
@@ -13,9 +14,14 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
+#include <new>
+#include <string>
 
 #include "column_dialog.h"
 #include "measurement_edit.h"
+#include "regular_file.h"
+#include "safe_write.h"
 #include "series_file.h"
 
 namespace {
@@ -35,35 +41,26 @@ QString Quoted(const QString& path) {
   return QStringLiteral("„%1“").arg(QDir::toNativeSeparators(path));
 }
 
-// Why a file could not be written, in words for the user.
-QString WriteFailure(const QString& path, const QFileDevice& file) {
-  const QFileInfo target(path);
-  const QFileInfo folder(target.absolutePath());
-  if (target.isDir()) return QStringLiteral("Das ist ein Ordner.");
-  if (!folder.exists()) {
-    return QStringLiteral("Den Ordner %1 gibt es nicht.").arg(Quoted(folder.filePath()));
-  }
-  if (!folder.isDir()) return QStringLiteral("%1 ist kein Ordner.").arg(Quoted(folder.filePath()));
-  if (target.exists() && !target.isWritable()) {
-    return QStringLiteral("Die Datei ist schreibgeschützt.");
-  }
-  if (file.error() == QFileDevice::ResourceError) {
-    return QStringLiteral("Auf dem Datenträger ist kein Platz mehr.");
-  }
-  if (file.error() == QFileDevice::PermissionsError || !folder.isWritable()) {
-    return QStringLiteral("Es fehlt die Berechtigung, dort zu schreiben.");
-  }
-  return QStringLiteral("Der Schreibvorgang ist fehlgeschlagen (%1).").arg(file.errorString());
+// Why nothing can be read from a file that is no regular file.
+QString NotAFile(const QString& path, const QString& kind) {
+  return QStringLiteral("Die Datei %1 kann nicht geöffnet werden: Das ist %2, keine gewöhnliche "
+                        "Datei.")
+      .arg(Quoted(path), kind);
 }
 
-// Writes `bytes` to a new file that takes the place of `path` only once it is complete.
-bool WriteWhole(const QString& path, const QByteArray& bytes, QString* failure) {
-  QSaveFile file(path);
-  if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
-    return true;
+const QString kNoMemory = QStringLiteral("Dafür reicht der Arbeitsspeicher nicht.");
+
+// The list's text as one piece, made in one allocation.
+std::string WholeText(const ListModel& model) {
+  std::size_t size = static_cast<std::size_t>(model.LineCount() - 1);
+  for (int k = 0; k < model.LineCount(); ++k) size += model.Line(k).size();
+  std::string text;
+  text.reserve(size);
+  for (int k = 0; k < model.LineCount(); ++k) {
+    if (k > 0) text += '\n';
+    text += model.Line(k);
   }
-  *failure = WriteFailure(path, file);
-  return false;
+  return text;
 }
 
 // The settings key of the column last chosen in files with this header.
@@ -74,8 +71,10 @@ QString ColumnKey(const QString& header) {
              QCryptographicHash::hash(header.toUtf8(), QCryptographicHash::Sha1).toHex());
 }
 
-bool HoldsValues(const QString& text) {
-  return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return !c.isSpace(); });
+bool HoldsValues(std::string_view text) {
+  return std::any_of(text.cbegin(), text.cend(), [](char c) {
+    return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f';
+  });
 }
 
 }  // namespace
@@ -87,10 +86,12 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
       open_(new QAction(tr("&Datei öffnen…"), this)),
       save_(new QAction(tr("Liste &speichern unter…"), this)),
       restore_(new QAction(tr("Le&tzte Liste wiederherstellen"), this)),
-      unchanged_revision_(Revision()) {
+      unchanged_revision_(Revision()),
+      kept_revision_(unchanged_revision_),
+      recovery_(recovery::Folder(), this) {
   open_->setShortcut(QKeySequence::Open);
   save_->setShortcut(QKeySequence::Save);
-  restore_->setVisible(QFileInfo::exists(RecoveryPath()));
+  restore_->setVisible(!recovery::Available(recovery::Folder()).isEmpty());
   list_.addAction(open_);
   list_.addAction(save_);
   list_.addAction(restore_);
@@ -98,6 +99,8 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
   ShowError = [this](const QString& message) {
     QMessageBox::critical(&window_, window_.windowTitle(), message);
   };
+  ShowNotice = [](const QString&, const QList<Offer>&) {};
+  ClearNotice = [](const QString&) {};
   ChooseFileToOpen = [this](const QString& folder) {
     return QFileDialog::getOpenFileName(&window_, tr("Datei öffnen"), folder, kFilters);
   };
@@ -116,17 +119,35 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
 
   connect(open_, &QAction::triggered, this, &SeriesActions::OpenChosen);
   connect(save_, &QAction::triggered, this, &SeriesActions::SaveChosen);
-  connect(restore_, &QAction::triggered, this, &SeriesActions::Restore);
+  connect(restore_, &QAction::triggered, this, [this] { Restore(); });
   connect(&list_, &MeasurementEdit::filesDropped, this, &SeriesActions::OpenDropped);
-}
 
-QString SeriesActions::RecoveryPath() {
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (folder.isEmpty()) return {};
-  return QDir(folder).filePath(QStringLiteral("letzte-liste.txt"));
+  // The list is kept within two seconds of its first change, however fast it goes on changing.
+  keep_timer_.setSingleShot(true);
+  keep_timer_.setInterval(1500);
+  connect(&keep_timer_, &QTimer::timeout, this, &SeriesActions::KeepSoon);
+  connect(&list_, &MeasurementEdit::textChanged, this, [this] {
+    if (!keep_timer_.isActive()) keep_timer_.start();
+  });
+  connect(&recovery_, &RecoveryFile::written, this, &SeriesActions::Kept);
 }
 
 bool SeriesActions::Open(const QString& path) {
+  const QString kind = SpecialFileKind(path);
+  if (!kind.isEmpty()) {
+    ShowError(NotAFile(path, kind));
+    return false;
+  }
+  try {
+    return OpenRegular(path);
+  } catch (const std::bad_alloc&) {
+    ShowError(tr("Die Datei %1 wurde nicht geöffnet. %2 Die Liste bleibt, wie sie war.")
+                  .arg(Quoted(path), kNoMemory));
+    return false;
+  }
+}
+
+bool SeriesActions::OpenRegular(const QString& path) {
   QString error;
   std::optional<SeriesFile> file;
   {
@@ -158,16 +179,26 @@ void SeriesActions::OpenLater(const QString& path) {
 }
 
 bool SeriesActions::Save(const QString& path) {
-  QByteArray bytes = list_.toPlainText().toUtf8();
-  if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += '\n';
   QString failure;
-  if (!WriteWhole(path, bytes, &failure)) {
+  bool saved = false;
+  try {
+    Busy busy;
+    std::string bytes = WholeText(list_.model());
+    if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
+    saved = safe_write::WriteWhole(path, bytes, &failure);
+  } catch (const std::bad_alloc&) {
+    failure = kNoMemory;
+  }
+  if (!saved) {
     ShowError(tr("Die Liste konnte nicht als %1 gespeichert werden. %2 Eine vorhandene Datei "
                  "dieses Namens bleibt unverändert.")
                   .arg(Quoted(path), failure));
     return false;
   }
   unchanged_revision_ = Revision();
+  kept_revision_ = unchanged_revision_;
+  // The list is safe in the file the user chose.
+  recovery_.Remove();
   Remember(path);
   return true;
 }
@@ -191,32 +222,110 @@ void SeriesActions::OpenDropped(const QList<QUrl>& urls) {
 }
 
 bool SeriesActions::Restore() {
-  const QString path = RecoveryPath();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    ShowError(tr("Die zuletzt gesicherte Liste %1 lässt sich nicht lesen.").arg(Quoted(path)));
+  const QList<recovery::KeptList> kept = recovery::Available(recovery::Folder());
+  if (kept.isEmpty()) {
+    ShowError(tr("Es gibt keine gesicherte Liste, die nicht schon in einem Fenster offen ist."));
+    restore_->setVisible(false);
     return false;
   }
-  const QByteArray bytes = file.readAll();
-  Busy busy;
-  Replace(QString::fromUtf8(bytes));
-  return true;
+  return Restore(kept.front().path);
+}
+
+bool SeriesActions::Restore(const QString& path) {
+  QString error;
+  try {
+    std::optional<QByteArray> bytes = recovery::Read(path, &error);
+    if (bytes) {
+      Busy busy;
+      const QString text = QString::fromUtf8(*bytes);
+      bytes.reset();
+      if (recovery_.Adopt(path, &error)) {
+        Replace(text);
+        // Restored, the list is no file's: it stays kept until it is saved.
+        unchanged_revision_ = 0;
+        kept_revision_ = Revision();
+        restore_->setVisible(!recovery::Available(recovery::Folder()).isEmpty());
+        return true;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    error = tr("Die gesicherte Liste %1 wurde nicht wiederhergestellt. %2")
+                .arg(Quoted(path), kNoMemory);
+  }
+  ShowError(error);
+  return false;
+}
+
+void SeriesActions::OfferKept() {
+  const QList<recovery::KeptList> kept = recovery::Available(recovery::Folder());
+  restore_->setVisible(!kept.isEmpty());
+  if (kept.isEmpty()) return;
+  const QLocale locale;
+  QList<Offer> offers;
+  for (const recovery::KeptList& list : kept) {
+    const QString lines = list.lines == 1 ? tr("1 Zeile")
+                                          : tr("%1 Zeilen").arg(locale.toString(list.lines));
+    offers.append({tr("Liste vom %1, %2 wiederherstellen")
+                       .arg(locale.toString(list.written, QLocale::ShortFormat), lines),
+                   [this, path = list.path] { Restore(path); }});
+  }
+  ShowNotice(kept.size() == 1
+                 ? tr("Eine Liste wurde nicht gespeichert, als ihr Fenster zuletzt schloss.")
+                 : tr("%1 Listen wurden nicht gespeichert, als ihre Fenster zuletzt schlossen.")
+                       .arg(kept.size()),
+             offers);
+}
+
+void SeriesActions::KeepSoon() {
+  const std::uint64_t revision = Revision();
+  if (revision == kept_revision_ || revision == unchanged_revision_) return;
+  try {
+    std::string text = WholeText(list_.model());
+    // An emptied list keeps the last list that held values.
+    if (!HoldsValues(text)) return;
+    kept_revision_ = revision;
+    recovery_.WriteLater(std::move(text));
+  } catch (const std::bad_alloc&) {
+    Kept(false, kNoMemory);
+  }
+}
+
+void SeriesActions::Kept(bool ok, const QString& cause) {
+  if (ok) {
+    if (!failure_notice_.isEmpty()) ClearNotice(std::exchange(failure_notice_, {}));
+    return;
+  }
+  // Tried again with the next change.
+  kept_revision_ = 0;
+  failure_notice_ = tr("Die Liste kann nicht für eine Wiederherstellung gesichert werden: %1 "
+                       "Bitte die Liste selbst speichern.")
+                        .arg(cause);
+  ShowNotice(failure_notice_, {{tr("Liste speichern unter…"), [this] { SaveChosen(); }}});
 }
 
 bool SeriesActions::KeepForRecovery() {
-  if (Revision() == unchanged_revision_) return false;
-  const QString text = list_.toPlainText();
-  const QString path = RecoveryPath();
-  if (!HoldsValues(text) || path.isEmpty()) return false;
-  QString failure = QStringLiteral("Der Ordner lässt sich nicht anlegen.");
-  if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
-      !WriteWhole(path, text.toUtf8(), &failure)) {
-    qWarning("messwerte: die Liste konnte nicht in %s gesichert werden: %s", qPrintable(path),
-             qPrintable(failure));
+  keep_timer_.stop();
+  const std::uint64_t revision = Revision();
+  if (revision == unchanged_revision_) {
+    recovery_.Remove();
     return false;
   }
-  restore_->setVisible(true);
-  return true;
+  QString cause;
+  try {
+    std::string text = WholeText(list_.model());
+    if (!HoldsValues(text)) {
+      recovery_.Release();
+      return false;
+    }
+    const bool kept = recovery_.WriteNow(std::move(text), &cause);
+    recovery_.Release();
+    if (kept) return true;
+  } catch (const std::bad_alloc&) {
+    cause = kNoMemory;
+  }
+  std::fprintf(stderr, "messwerte: Die Liste konnte nicht in %s gesichert werden: %s\n",
+               qPrintable(QDir::toNativeSeparators(recovery_.path())), qPrintable(cause));
+  return false;
 }
 
 std::uint64_t SeriesActions::Revision() { return list_.model().Revision(); }

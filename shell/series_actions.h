@@ -3,10 +3,13 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <cstdint>
 #include <functional>
 #include <optional>
+
+#include "recovery.h"
 
 class MeasurementEdit;
 class QAction;
@@ -15,40 +18,59 @@ class SeriesFile;
 
 // The ways a series comes into the list from a file and goes back out: "Datei öffnen…",
 // "Liste speichern unter…" and "Letzte Liste wiederherstellen" in the list's context menu, a file
-// dropped on the list, and the recovery file that keeps a changed list when the window closes.
-// Opening and restoring replace the whole list as one step that Ctrl+Z takes back.
+// dropped on the list, and the recovery file that keeps a changed list while the window is open
+// and after it closed. Opening and restoring replace the whole list as one step that Ctrl+Z takes
+// back.
 class SeriesActions : public QObject {
   Q_OBJECT
 
  public:
+  // A button of a notice in the window.
+  struct Offer {
+    QString text;
+    std::function<void()> run;
+  };
+
   // Adds the actions to `list`; `window` is the parent of the dialogs.
   SeriesActions(MeasurementEdit& list, QWidget& window);
 
   // The dialogs and the message box, replaceable in tests. An empty path or no column means the
   // user cancelled.
   std::function<void(const QString& message)> ShowError;
+  // A notice in the window that asks for nothing; the text of the notice shown, to take it away.
+  std::function<void(const QString& text, const QList<Offer>& offers)> ShowNotice;
+  std::function<void(const QString& text)> ClearNotice;
   std::function<QString(const QString& folder)> ChooseFileToOpen;
   std::function<QString(const QString& suggestion)> ChooseFileToSave;
   std::function<std::optional<int>(const QString& path, const SeriesFile& file, int preselected)>
       ChooseColumn;
 
-  // Reads the file into the list; a refused file is reported and leaves the list as it was.
+  // Reads the file into the list; a refused file is reported and leaves the list as it was, as
+  // does a file too large for the memory left.
   bool Open(const QString& path);
   // Opens it once the event loop runs: after the window is shown, or after a drop is over.
   void OpenLater(const QString& path);
-  // Writes the list's lines to `path` as UTF-8 with LF. The old file stays whole when that fails.
+  // Writes the list's lines to `path` as UTF-8 with LF. The old file stays whole when that fails,
+  // and the list still counts as changed.
   bool Save(const QString& path);
   void OpenChosen();
   void SaveChosen();
   void OpenDropped(const QList<QUrl>& urls);
-  // Puts the lines of the recovery file into the list.
+  // Puts the newest kept list that no window holds into the list.
   bool Restore();
-  // Writes the list to the recovery file if it holds values and changed since it was last opened
-  // or saved. Failing is silent: it never keeps the window from closing.
+  // Puts the kept list at `path` into the list; this window keeps its list there from now on.
+  bool Restore(const QString& path);
+  // Shows the kept lists that no window holds, newest first, each with a button to restore it.
+  void OfferKept();
+  // For the close: keeps the list in this window's recovery file if it holds values and changed
+  // since it was last opened or saved, and removes the file if it is unchanged. Never keeps the
+  // window from closing; a failure is printed on standard error.
   bool KeepForRecovery();
 
-  // Where the list is kept on close, in the user's data folder.
-  static QString RecoveryPath();
+  // Where this window keeps its list.
+  QString RecoveryPath() const { return recovery_.path(); }
+  // The folder of every window's recovery file, in the user's data folder.
+  static QString RecoveryFolder() { return recovery::Folder(); }
 
   QAction* openAction() const { return open_; }
   QAction* saveAction() const { return save_; }
@@ -56,9 +78,13 @@ class SeriesActions : public QObject {
 
  private:
   // Changes whenever the list's text changes.
+  bool OpenRegular(const QString& path);
   std::uint64_t Revision();
   void Replace(const QString& text);
   void Remember(const QString& path);
+  // Hands the list to the recovery file if it changed since then.
+  void KeepSoon();
+  void Kept(bool ok, const QString& cause);
 
   MeasurementEdit& list_;
   QWidget& window_;
@@ -66,6 +92,10 @@ class SeriesActions : public QObject {
   QAction* save_;
   QAction* restore_;
   std::uint64_t unchanged_revision_;  // the list's revision when it was last opened or saved
+  std::uint64_t kept_revision_;       // and when it was last handed to the recovery file
+  RecoveryFile recovery_;
+  QTimer keep_timer_;
+  QString failure_notice_;  // the notice that the recovery file cannot be written, while shown
   QString folder_;                    // where the last file was opened or saved
   QString file_name_;                 // and its name without suffix, to suggest when saving
 };

@@ -136,7 +136,7 @@ void WindowFilesTest::initTestCase() {
 }
 
 void WindowFilesTest::init() {
-  QFile::remove(SeriesActions::RecoveryPath());
+  QDir(SeriesActions::RecoveryFolder()).removeRecursively();
   QSettings(QStringLiteral("messwerte"), QStringLiteral("messwerte")).clear();
   data_ = std::make_unique<QTemporaryDir>();
   QVERIFY(data_->isValid());
@@ -478,7 +478,7 @@ void WindowFilesTest::failedSaveLeavesTheOldFile_data() {
                                       << "Ordner" << false;
   // Past the largest file size this process may write, a limit that binds root as well.
   QTest::newRow("write fails") << "alt.txt"
-                               << "fehlgeschlagen" << true;
+                               << "größer, als das System zulässt" << true;
 }
 
 void WindowFilesTest::failedSaveLeavesTheOldFile() {
@@ -555,7 +555,7 @@ void WindowFilesTest::recoveryOnCloseOnlyAfterAChange() {
   QVERIFY(window_->close());  // accepted at once, with no question
   QVERIFY(!window_->isVisible());
   QVERIFY(errors_.isEmpty());
-  const QString recovery = SeriesActions::RecoveryPath();
+  const QString recovery = window_->files().RecoveryPath();
   QCOMPARE(QFile::exists(recovery), !kept.isEmpty());
   if (!kept.isEmpty()) QCOMPARE(ReadAll(recovery), kept);
 }
@@ -564,7 +564,8 @@ void WindowFilesTest::recoveryIsOfferedOnTheNextStart() {
   QVERIFY(!ContextMenu(*memo()).contains(kRestore));
   memo()->setPlainText("5\n6");
   QVERIFY(window_->close());
-  QVERIFY(QFile::exists(SeriesActions::RecoveryPath()));
+  const QString kept = window_->files().RecoveryPath();
+  QVERIFY(QFile::exists(kept));
 
   Reopen();
   QCOMPARE(memo()->toPlainText(), QString());  // the list starts empty all the same
@@ -581,12 +582,12 @@ void WindowFilesTest::recoveryIsOfferedOnTheNextStart() {
   QVERIFY(window_->close());
   Reopen();
   QVERIFY(ContextMenu(*memo()).contains(kRestore));
-  QCOMPARE(ReadAll(SeriesActions::RecoveryPath()), QByteArray("5\n6"));
+  QCOMPARE(ReadAll(kept), QByteArray("5\n6"));
 }
 
 void WindowFilesTest::recoveryFailureDoesNotStopClosing() {
   // A file where the data folder should be.
-  const QString folder = QFileInfo(SeriesActions::RecoveryPath()).absolutePath();
+  const QString folder = SeriesActions::RecoveryFolder();
   QDir().mkpath(QFileInfo(folder).absolutePath());
   QDir(folder).removeRecursively();
   {
@@ -629,7 +630,7 @@ void WindowFilesTest::millionLinesOpenAsOneStep() {
   timer.restart();
   QVERIFY(window_->close());
   const qint64 closed = timer.elapsed();
-  QCOMPARE(QFileInfo(SeriesActions::RecoveryPath()).size(), qint64(text.size()) - 1);
+  QCOMPARE(QFileInfo(window_->files().RecoveryPath()).size(), qint64(text.size()) - 1);
   qInfo(
       "a million lines: read in %lld ms, pasted in %lld ms, opened in %lld ms, undone in %lld ms, "
       "kept on close in %lld ms",

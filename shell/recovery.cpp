@@ -1,0 +1,216 @@
+#include "recovery.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#include "regular_file.h"
+#include "safe_write.h"
+
+namespace recovery {
+
+namespace {
+
+constexpr qint64 kLargest = qint64{1} << 30;
+const QString kLockSuffix = QStringLiteral(".lock");
+
+QString Quoted(const QString& path) {
+  return QStringLiteral("„%1“").arg(QDir::toNativeSeparators(path));
+}
+
+std::unique_ptr<QLockFile> TryLock(const QString& path) {
+  auto lock = std::make_unique<QLockFile>(path + kLockSuffix);
+  // Held for as long as the window is open, which may be days: only a lock whose process is
+  // gone is stale.
+  lock->setStaleLockTime(0);
+  if (!lock->tryLock(0)) return nullptr;
+  return lock;
+}
+
+qint64 CountLines(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  qint64 breaks = 0;
+  bool empty = true;
+  char last = '\n';
+  QByteArray block;
+  while (!(block = file.read(1 << 20)).isEmpty()) {
+    breaks += block.count('\n');
+    empty = false;
+    last = block.back();
+  }
+  if (empty) return 0;
+  return breaks + (last == '\n' ? 0 : 1);
+}
+
+}  // namespace
+
+QString Folder() {
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (data.isEmpty()) return {};
+  return QDir(data).filePath(QStringLiteral("wiederherstellung"));
+}
+
+QList<KeptList> Available(const QString& folder) {
+  QList<KeptList> kept;
+  if (folder.isEmpty()) return kept;
+  const QFileInfoList files =
+      QDir(folder).entryInfoList({QStringLiteral("*.txt")}, QDir::Files | QDir::System);
+  for (const QFileInfo& file : files) {
+    if (!IsRegularFile(file.filePath())) continue;
+    const auto lock = TryLock(file.filePath());
+    if (!lock) continue;  // an open window keeps it
+    kept.append({file.filePath(), file.lastModified(), CountLines(file.filePath())});
+  }
+  std::sort(kept.begin(), kept.end(),
+            [](const KeptList& a, const KeptList& b) { return a.written > b.written; });
+  return kept;
+}
+
+std::optional<QByteArray> Read(const QString& path, QString* error) {
+  const auto refuse = [&](const QString& why) {
+    *error =
+        QStringLiteral("Die gesicherte Liste %1 wird nicht wiederhergestellt: %2").arg(Quoted(path), why);
+    return std::nullopt;
+  };
+  QString kind;
+  if (!IsRegularFile(path, &kind)) return refuse(kind);
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
+  if (file.size() > kLargest) return refuse(QStringLiteral("Sie ist größer als 1 GiB."));
+  QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
+  if (bytes.contains('\0')) return refuse(QStringLiteral("Sie enthält Binärdaten."));
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8(bytes);
+  if (utf8.hasError()) return refuse(QStringLiteral("Sie ist kein UTF-8-Text."));
+  return bytes;
+}
+
+}  // namespace recovery
+
+RecoveryFile::RecoveryFile(QString folder, QObject* parent)
+    : QObject(parent), folder_(std::move(folder)) {
+  writer_.setMaxThreadCount(1);
+  if (folder_.isEmpty()) return;
+  path_ = QDir(folder_).filePath(
+      QStringLiteral("liste-%1-%2-%3.txt")
+          .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
+          .arg(QCoreApplication::applicationPid())
+          .arg(QRandomGenerator::global()->generate() % 100000));
+}
+
+RecoveryFile::~RecoveryFile() { writer_.waitForDone(); }
+
+bool RecoveryFile::Lock(QString* cause) {
+  if (lock_) return true;
+  if (path_.isEmpty()) {
+    *cause = QStringLiteral("Es gibt keinen Datenordner für das Benutzerkonto.");
+    return false;
+  }
+  const QFileInfo folder(folder_);
+  if (!QDir().mkpath(folder_)) {
+    *cause = folder.exists() && !folder.isDir()
+                 ? QStringLiteral("%1 ist kein Ordner.").arg(recovery::Quoted(folder_))
+                 : QStringLiteral("Der Ordner %1 lässt sich nicht anlegen.")
+                       .arg(recovery::Quoted(folder_));
+    return false;
+  }
+  lock_ = recovery::TryLock(path_);
+  if (lock_) return true;
+  QLockFile probe(path_ + recovery::kLockSuffix);
+  probe.setStaleLockTime(0);
+  probe.tryLock(0);
+  if (probe.error() == QLockFile::LockFailedError) {
+    *cause = QStringLiteral("Ein anderes Fenster hält %1.").arg(recovery::Quoted(path_));
+  } else {
+#ifdef Q_OS_UNIX
+    const int error = ::access(QFile::encodeName(folder_).constData(), W_OK) == 0 ? EIO : errno;
+#else
+    const int error = EACCES;
+#endif
+    *cause = safe_write::Cause(path_, error);
+  }
+  return false;
+}
+
+void RecoveryFile::WriteLater(std::string text) {
+  if (running_) {
+    waiting_ = std::move(text);
+    return;
+  }
+  Start(std::move(text));
+}
+
+void RecoveryFile::Start(std::string text) {
+  QString cause;
+  const std::uint64_t number = ++started_;
+  if (!Lock(&cause)) {
+    reported_ = number;
+    emit written(false, cause);
+    return;
+  }
+  running_ = true;
+  writer_.start([this, number, path = path_, text = std::move(text)] {
+    QString failure;
+    const bool ok = safe_write::WriteWhole(path, text, &failure, safe_write::Readers::kOwnerOnly);
+    QMetaObject::invokeMethod(
+        this,
+        [this, number, ok, failure] {
+          running_ = false;
+          if (number > reported_) {
+            reported_ = number;
+            emit written(ok, failure);
+          }
+          if (waiting_) Start(*std::exchange(waiting_, std::nullopt));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void RecoveryFile::Finish() {
+  writer_.waitForDone();
+  waiting_.reset();
+  reported_ = started_;
+}
+
+bool RecoveryFile::WriteNow(std::string text, QString* cause) {
+  Finish();
+  ++started_;
+  reported_ = started_;
+  return Lock(cause) && safe_write::WriteWhole(path_, text, cause, safe_write::Readers::kOwnerOnly);
+}
+
+void RecoveryFile::Remove() {
+  Finish();
+  if (!path_.isEmpty()) QFile::remove(path_);
+}
+
+void RecoveryFile::Release() {
+  Finish();
+  lock_.reset();
+}
+
+bool RecoveryFile::Adopt(const QString& path, QString* error) {
+  if (path == path_) return true;
+  auto lock = recovery::TryLock(path);
+  if (!lock) {
+    *error = QStringLiteral("Die Liste %1 ist schon in einem anderen Fenster offen.")
+                 .arg(recovery::Quoted(path));
+    return false;
+  }
+  Finish();
+  lock_ = std::move(lock);
+  path_ = path;
+  return true;
+}
