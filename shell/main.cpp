@@ -8,6 +8,7 @@
 
 #include "desktop.h"
 #include "form1.h"
+#include "window_lifetime.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ void ExitWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const
 // a file for the list, or is null.
 extern "C" Q_DECL_EXPORT int MesswerteWindow(int argc, char* argv[], const char* open_path) {
   qInstallMessageHandler(ExitWithoutDisplay);
-  QApplication application(argc, argv);
+  WindowApplication application(argc, argv);
   qInstallMessageHandler(nullptr);
   QApplication::setApplicationName(QStringLiteral("messwerte"));
   QApplication::setDesktopFileName(QStringLiteral("de.messwerteauswerten.messwerte"));
@@ -42,7 +43,9 @@ extern "C" Q_DECL_EXPORT int MesswerteWindow(int argc, char* argv[], const char*
   try {
     auto window = std::make_unique<TForm1>();
     Form1 = window.get();
+    window_lifetime::CloseWindowsOnSignals(application);
     window->show();
+    window_lifetime::EndWhenDestroyed(application, *window);
     if (open_path) window->OpenAtStart(QString::fromUtf8(open_path));
     QApplication::exec();
     Form1 = nullptr;
@@ -53,5 +56,5 @@ extern "C" Q_DECL_EXPORT int MesswerteWindow(int argc, char* argv[], const char*
   }
   Form1 = nullptr;
   QMessageBox::critical(nullptr, QStringLiteral("Messwerte Auswerten"), error);
-  return 0;
+  return 1;
 }
