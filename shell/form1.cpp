@@ -5,9 +5,12 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyleOptionButton>
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <utility>
@@ -25,11 +28,12 @@ const QString kTitle = QStringLiteral("Messwerte Auswerten");
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
-  setupUi(this);
-  move(179, 125);
-  setMinimumSize(size());
-  list_room_ = height() - Memo1->height();
+TForm1::TForm1(QWidget* parent) : QWidget(parent), Designed(new QWidget(this)) {
+  setObjectName(QStringLiteral("TForm1"));
+  Designed->setObjectName(QStringLiteral("designedArea"));
+  setupUi(Designed);
+  setWindowTitle(Designed->windowTitle());
+  list_room_ = Designed->height() - Memo1->height();
   ChooseFont();
 
   QIcon icon;
@@ -61,13 +65,58 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   connect(Memo1, &MeasurementEdit::textChanged, this, &TForm1::ListChanged);
   Memo1->setAccessibleDescription(
       desktop::SeriesDescription(Memo1->SeriesEndLine(), Memo1->LineCount()));
+
+  // The window grows by the menu bar above the designed area and, while it shows, by the notice
+  // line below it.
+  AddMenuBar();
+  Notices = new NoticeLine(this);
+  connect(Notices, &NoticeLine::heightChanged, this, &TForm1::FitNotice);
+  Designed->installEventFilter(this);
+  designed_size_ = Designed->size();
+  setMinimumSize(designed_size_.width(), designed_size_.height() + MenuHeight());
+  resize(minimumSize());
+  move(179, 125);
+  LayOut();
+}
+
+int TForm1::MenuHeight() const {
+  if (Menus->isNativeMenuBar()) return 0;
+  return Menus->heightForWidth(width() > 0 ? width() : Designed->width());
+}
+
+int TForm1::NoticeHeight() const {
+  if (!Notices->isVisibleTo(this)) return 0;
+  return Notices->hasHeightForWidth() ? Notices->heightForWidth(width())
+                                      : Notices->sizeHint().height();
+}
+
+void TForm1::LayOut() {
+  const int menu = MenuHeight();
+  const int notice = NoticeHeight();
+  Menus->setGeometry(0, 0, width(), menu);
+  Designed->setGeometry(0, menu, width(), height() - menu - notice);
+  Notices->setGeometry(0, height() - notice, width(), notice);
+}
+
+// A notice makes the window taller by its line and gives the height back when it closes, so
+// that the designed area keeps its size; a maximised window takes the room from the list.
+void TForm1::FitNotice() {
+  const int notice = NoticeHeight();
+  const int change = notice - notice_room_;
+  notice_room_ = notice;
+  const int wanted = height() + change;  // before the new minimum may have resized it already
+  setMinimumHeight(designed_size_.height() + MenuHeight() + notice);
+  if (change != 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    resize(width(), std::max(wanted, minimumHeight()));
+  }
+  LayOut();
 }
 
 // "MS Sans Serif" is found on few systems; the layout was made for its narrow 8 points, which
 // Liberation Sans matches. Where neither is installed, a condensed or smaller font keeps every
 // caption inside its button.
 void TForm1::ChooseFont() {
-  QFont sans(font());
+  QFont sans(Designed->font());
   if (!QFontInfo(sans).exactMatch()) {
     sans.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial")});
@@ -82,23 +131,23 @@ void TForm1::ChooseFont() {
         button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
     captions.append({button->text(), contents.width()});
   }
-  setFont(desktop::FittingFont(sans, captions));
+  Designed->setFont(desktop::FittingFont(sans, captions));
 }
 
 // Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y undo and redo the list wherever the focus is, so that the
 // reset can be taken back right after the press. The list and the output fields claim the keys
 // of their own undo while they have the focus.
 void TForm1::AddListKeys() {
-  auto* undo = new QAction(QStringLiteral("Liste: Rückgängig"), this);
-  undo->setShortcuts(list_keys::Undo());
-  undo->setShortcutContext(Qt::WindowShortcut);
-  connect(undo, &QAction::triggered, this, &TForm1::UndoKey);
-  addAction(undo);
-  auto* redo = new QAction(QStringLiteral("Liste: Wiederherstellen"), this);
-  redo->setShortcuts(list_keys::Redo());
-  redo->setShortcutContext(Qt::WindowShortcut);
-  connect(redo, &QAction::triggered, this, &TForm1::RedoKey);
-  addAction(redo);
+  UndoAction = new QAction(QStringLiteral("&Rückgängig"), this);
+  UndoAction->setShortcuts(list_keys::Undo());
+  UndoAction->setShortcutContext(Qt::WindowShortcut);
+  connect(UndoAction, &QAction::triggered, this, &TForm1::UndoKey);
+  addAction(UndoAction);
+  RedoAction = new QAction(QStringLiteral("&Wiederherstellen"), this);
+  RedoAction->setShortcuts(list_keys::Redo());
+  RedoAction->setShortcutContext(Qt::WindowShortcut);
+  connect(RedoAction, &QAction::triggered, this, &TForm1::RedoKey);
+  addAction(RedoAction);
 }
 
 void TForm1::UndoKey() {
@@ -125,6 +174,17 @@ void TForm1::ListChanged() {
 
 // Return and Enter press a button as Space does, as on Windows.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // Taller, the designed area gives the list the room; the buttons and fields stay where they
+  // are.
+  if (watched == Designed && event->type() == QEvent::Resize) {
+    Memo1->resize(Memo1->width(), Designed->height() - list_room_);
+    return false;
+  }
+  // A menu that the views fill shows once it holds something.
+  if (event->type() == QEvent::ActionAdded) {
+    if (auto* menu = qobject_cast<QMenu*>(watched)) menu->menuAction()->setVisible(true);
+    return false;
+  }
   auto* button = qobject_cast<QPushButton*>(watched);
   if (button && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
@@ -137,10 +197,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-// Taller, the window gives the list the room; the buttons and fields stay where they are.
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  Memo1->resize(Memo1->width(), height() - list_room_);
+  LayOut();
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -189,15 +248,9 @@ void TForm1::btnMemoResetClick() {
 }
 
 void TForm1::Run(Operation operation) {
-  messwerte::Form form{Memo1->model(),
-                       *edtAnzahl,
-                       *edtMittelwert,
-                       *edtQuadr_Mittelwe,
-                       *edtGroessterMessw,
-                       *edtKleinsterMessw,
-                       *edtAbweichung,
-                       DecimalSeparator(),
-                       KeptValues};
+  messwerte::Form form{Memo1->model(),     *edtAnzahl,         *edtMittelwert,
+                       *edtQuadr_Mittelwe, *edtGroessterMessw, *edtKleinsterMessw,
+                       *edtAbweichung,     DecimalSeparator(), KeptValues};
   try {
     MeasurementEdit::EditGroup edits(*Memo1);
     operation(form, Auswertung);

@@ -5,12 +5,18 @@
 #include <functional>
 
 #include "evaluation.h"
+#include "notice_line.h"
 #include "output_edit.h"
 #include "series_actions.h"
 #include "ui_form1.h"
 
+class QAction;
+class QMenu;
+class QMenuBar;
+
 // The program's window: the list of measurement values, a button for each operation and the
-// fields that show the results.
+// fields that show the results, as designed, in the designed area; the menu bar above it and the
+// notice line below it.
 class TForm1 : public QWidget, private Ui::TForm1 {
   Q_OBJECT
 
@@ -28,6 +34,13 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   // Opens the file named on the command line once the window is shown.
   void OpenAtStart(const QString& path);
   SeriesActions& files() { return *Files; }
+  // Short messages that do not stop the work.
+  NoticeLine& notices() { return *Notices; }
+  // The widget that holds the designed controls at their designed places.
+  QWidget& designedArea() { return *Designed; }
+  QMenuBar& menuBar() { return *Menus; }
+  // What Hilfe → Über says.
+  static QString AboutText();
 
   void btnAnzahlClick();
   void btnMittelwertClick();
@@ -36,6 +49,9 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   void btnAbweichungClick();
   void btnquadr_MittelwertClick();
   void btnMemoResetClick();
+  // Auswertung → Alle auswerten and Ergebnisse kopieren.
+  void EvaluateAll();
+  void CopyResults();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,9 +79,24 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   void UndoKey();
   void RedoKey();
   void KeepOnScreen();
+  // menu_bar.cpp
+  void AddMenuBar();
+  void AddEditMenu(QMenu& menu);
+  // Places the menu bar, the designed area and the notice line; the list takes the height.
+  void LayOut();
+  int MenuHeight() const;
+  int NoticeHeight() const;
+  void FitNotice();
 
   messwerte::Auswertung Auswertung;
-  int list_room_ = 0;  // the window's height that is not the list's
+  QWidget* Designed;
+  QMenuBar* Menus = nullptr;
+  NoticeLine* Notices = nullptr;
+  QAction* UndoAction = nullptr;
+  QAction* RedoAction = nullptr;
+  QSize designed_size_;
+  int notice_room_ = 0;  // the notice line's height as the window last made room for it
+  int list_room_ = 0;    // the designed area's height that is not the list's
   bool placed_ = false;
   SeriesActions* Files;
   // The values read from Memo1, kept for the next press.

@@ -83,7 +83,7 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
     : QObject(&window),
       list_(list),
       window_(window),
-      open_(new QAction(tr("&Datei öffnen…"), this)),
+      open_(new QAction(tr("&Öffnen…"), this)),
       save_(new QAction(tr("Liste &speichern unter…"), this)),
       restore_(new QAction(tr("Le&tzte Liste wiederherstellen"), this)),
       unchanged_revision_(Revision()),

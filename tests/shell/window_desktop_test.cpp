@@ -390,15 +390,17 @@ void WindowDesktopTest::listGrowsWithTheWindow_data() {
 
 void WindowDesktopTest::listGrowsWithTheWindow() {
   QFETCH(QSize, size);
-  QCOMPARE(window_->minimumSize(), QSize(688, 446));
+  const int menu = MenuHeight(*window_);
+  QCOMPARE(window_->minimumSize(), QSize(688, 446 + menu));
   QHash<QWidget*, QRect> before;
-  for (QWidget* control : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+  for (QWidget* control :
+       window_->designedArea().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     before.insert(control, control->geometry());
   }
   window_->resize(size);
   const QSize actual = window_->size();
-  QCOMPARE(actual, size.expandedTo(QSize(688, 446)));
-  QCOMPARE(memo()->geometry(), QRect(24, 8, 201, actual.height() - 446 + 417));
+  QCOMPARE(actual, size.expandedTo(QSize(688, 446 + menu)));
+  QCOMPARE(memo()->geometry(), QRect(24, 8, 201, actual.height() - menu - 446 + 417));
   for (auto it = before.cbegin(); it != before.cend(); ++it) {
     if (it.key() != memo()) QCOMPARE(it.key()->geometry(), it.value());
   }

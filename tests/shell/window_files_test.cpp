@@ -66,7 +66,7 @@ QStringList ContextMenu(MeasurementEdit& list, const QString& pick = {}) {
   return offered;
 }
 
-const QString kOpen = QStringLiteral("&Datei öffnen…");
+const QString kOpen = QStringLiteral("&Öffnen…");
 const QString kSave = QStringLiteral("Liste &speichern unter…");
 const QString kRestore = QStringLiteral("Le&tzte Liste wiederherstellen");
 

@@ -24,6 +24,9 @@ T* FindControl(QWidget& window, const QString& name) {
   return widget;
 }
 
+// The height the menu bar adds above the designed area of 688 × 446.
+inline int MenuHeight(TForm1& window) { return window.designedArea().geometry().top(); }
+
 // Closes the window and puts back the locale that the window tests pin.
 inline void CloseWindow(std::unique_ptr<TForm1>& window) {
   window.reset();
