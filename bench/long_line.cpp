@@ -1,0 +1,151 @@
+// Times the list field on one long line in the real window (offscreen): a typed key with the
+// repaint it causes, a full repaint, a caret blink, and a horizontal scroll by a page.
+//   long_line [BYTES...]   (default 1000000 100000000)
+// Each figure is the median and the largest of RUNS (default 15) in milliseconds.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "form1.h"
+#include "measurement_edit.h"
+
+namespace {
+
+struct Figures {
+  double median;
+  double largest;
+};
+
+Figures Of(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  return {times[times.size() / 2], times.back()};
+}
+
+template <class Action>
+Figures Time(int runs, Action action) {
+  std::vector<double> times;
+  for (int run = 0; run < runs; ++run) {
+    QElapsedTimer timer;
+    timer.start();
+    action();
+    QApplication::processEvents();
+    times.push_back(timer.nsecsElapsed() / 1e6);
+  }
+  return Of(times);
+}
+
+// Times the events the application handles while the caret blinks on its own: the blink's
+// timer and the repaint of the window it asks for.
+class TimedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool timing = false;
+  std::vector<double> timers;
+  std::vector<double> repaints;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (!timing || depth_ > 0) return QApplication::notify(receiver, event);
+    const QEvent::Type type = event->type();
+    QElapsedTimer timer;
+    timer.start();
+    ++depth_;
+    const bool handled = QApplication::notify(receiver, event);
+    --depth_;
+    if (type == QEvent::Timer) timers.push_back(timer.nsecsElapsed() / 1e6);
+    if (type == QEvent::UpdateRequest) repaints.push_back(timer.nsecsElapsed() / 1e6);
+    return handled;
+  }
+
+ private:
+  int depth_ = 0;
+};
+
+// The slowest blink: its timer and the repaint it causes, both at their slowest.
+Figures Blinks(TimedApplication& application, int milliseconds, std::size_t& repaints) {
+  application.timers.clear();
+  application.repaints.clear();
+  application.timing = true;
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+  application.timing = false;
+  repaints = application.repaints.size();
+  if (application.timers.empty()) application.timers.push_back(0);
+  if (application.repaints.empty()) application.repaints.push_back(0);
+  const Figures timer = Of(application.timers);
+  const Figures repaint = Of(application.repaints);
+  return {timer.median + repaint.median, timer.largest + repaint.largest};
+}
+
+void Print(const char* what, Figures figures) {
+  std::printf("  %-28s median %8.2f ms   largest %8.2f ms\n", what, figures.median,
+              figures.largest);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TimedApplication application(argc, argv);
+  const int runs = std::getenv("RUNS") ? std::atoi(std::getenv("RUNS")) : 15;
+  std::vector<long long> sizes;
+  for (int k = 1; k < argc; ++k) sizes.push_back(std::atoll(argv[k]));
+  if (sizes.empty()) sizes = {1'000'000, 100'000'000};
+  QGuiApplication::styleHints()->setCursorFlashTime(100);
+
+  TForm1 window;
+  window.ShowError = [](const QString& message) {
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+  };
+  window.show();
+  QApplication::setActiveWindow(&window);
+  auto* memo = window.findChild<MeasurementEdit*>("Memo1");
+  memo->setFocus();
+  QApplication::processEvents();
+  if (!memo->hasFocus()) std::fprintf(stderr, "the list has no focus: its caret does not blink\n");
+
+  for (const long long bytes : sizes) {
+    std::string line;
+    line.reserve(static_cast<std::size_t>(bytes));
+    const std::string pattern = "1234,5678 ";
+    while (line.size() < static_cast<std::size_t>(bytes)) line += pattern;
+    line.resize(static_cast<std::size_t>(bytes));
+    QElapsedTimer opened;
+    opened.start();
+    memo->setPlainText(QString::fromStdString(line));
+    line = {};
+    memo->viewport()->repaint();
+    QApplication::processEvents();
+    std::printf("one line of %lld bytes (text set and first paint: %.0f ms), %d runs\n", bytes,
+                opened.nsecsElapsed() / 1e6, runs);
+    memo->SetSelection({}, {});
+    Print("paint", Time(runs, [&] { memo->viewport()->repaint(); }));
+    Print("key at the start", Time(runs, [&] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
+            QApplication::sendEvent(memo, &press);
+            memo->viewport()->repaint();
+          }));
+    std::size_t repaints = 0;
+    const Figures blinks = Blinks(application, 1500, repaints);
+    std::printf("  %zu repaints in 1.5 s of blinking\n", repaints);
+    Print("caret blink", blinks);
+    QScrollBar* horizontal = memo->horizontalScrollBar();
+    Print("scroll a page right", Time(runs, [&] {
+            horizontal->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            memo->viewport()->repaint();
+          }));
+    memo->setPlainText({});
+    QApplication::processEvents();
+  }
+  return 0;
+}
