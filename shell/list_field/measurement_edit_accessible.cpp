@@ -1,21 +1,20 @@
 #include "measurement_edit_accessible.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessible>
-#include <QScrollBar>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <vector>
 
-#include "measurement_edit.h"
+#include "list_text_access.h"
 
 namespace {
 
 QAccessibleInterface* CreateAccessible(const QString& class_name, QObject* object) {
   if (class_name != QLatin1String("MeasurementEdit")) return nullptr;
-  if (auto* edit = qobject_cast<MeasurementEdit*>(object)) {
-    return new MeasurementEditAccessible(edit);
-  }
-  return nullptr;
+  auto* area = qobject_cast<QAbstractScrollArea*>(object);
+  auto* list = dynamic_cast<ListTextAccess*>(object);
+  return area && list ? new MeasurementEditAccessible(area, *list) : nullptr;
 }
 
 // Where units of the given kind begin and end in `text`, from 0 to its length.
@@ -42,11 +41,13 @@ void InstallMeasurementEditAccessibility() {
   (void)installed;
 }
 
-MeasurementEditAccessible::MeasurementEditAccessible(MeasurementEdit* edit)
-    : QAccessibleWidget(edit, QAccessible::EditableText) {}
+MeasurementEditAccessible::MeasurementEditAccessible(QAbstractScrollArea* area,
+                                                     ListTextAccess& list)
+    : QAccessibleWidget(area, QAccessible::EditableText), list_(list) {}
 
-MeasurementEdit& MeasurementEditAccessible::edit() const {
-  return *static_cast<MeasurementEdit*>(widget());
+// The view that shows the text.
+QWidget* MeasurementEditAccessible::View() const {
+  return static_cast<QAbstractScrollArea*>(widget())->viewport();
 }
 
 void* MeasurementEditAccessible::interface_cast(QAccessible::InterfaceType type) {
@@ -70,7 +71,7 @@ QList<QAccessibleInterface*> MeasurementEditAccessible::Children() const {
   QList<QAccessibleInterface*> children;
   for (int k = 0; k < QAccessibleWidget::childCount(); ++k) {
     QAccessibleInterface* child = QAccessibleWidget::child(k);
-    if (child && child->object() != edit().viewport()) children << child;
+    if (child && child->object() != View()) children << child;
   }
   return children;
 }
@@ -93,14 +94,14 @@ int MeasurementEditAccessible::Clamped(int offset) const {
 void MeasurementEditAccessible::selection(int selectionIndex, int* startOffset,
                                           int* endOffset) const {
   *startOffset = *endOffset = 0;
-  const ListModel::Selection& selection = edit().model().selection();
+  const ListModel::Selection& selection = list_.model().selection();
   if (selectionIndex != 0 || selection.Empty()) return;
-  *startOffset = static_cast<int>(edit().model().Utf16Offset(selection.Start()));
-  *endOffset = static_cast<int>(edit().model().Utf16Offset(selection.End()));
+  *startOffset = static_cast<int>(list_.model().Utf16Offset(selection.Start()));
+  *endOffset = static_cast<int>(list_.model().Utf16Offset(selection.End()));
 }
 
 int MeasurementEditAccessible::selectionCount() const {
-  return edit().model().selection().Empty() ? 0 : 1;
+  return list_.model().selection().Empty() ? 0 : 1;
 }
 
 // The list has one selection; adding one replaces it.
@@ -110,35 +111,36 @@ void MeasurementEditAccessible::addSelection(int startOffset, int endOffset) {
 
 void MeasurementEditAccessible::removeSelection(int selectionIndex) {
   if (selectionIndex != 0) return;
-  const TextPosition cursor = edit().CursorPosition();
-  edit().SetSelection(cursor, cursor);
+  const TextPosition cursor = list_.model().selection().cursor;
+  list_.SetSelection(cursor, cursor);
 }
 
 void MeasurementEditAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
   if (selectionIndex != 0) return;
-  edit().SetSelection(edit().model().PositionAtUtf16(Clamped(startOffset)),
-                      edit().model().PositionAtUtf16(Clamped(endOffset)));
+  list_.SetSelection(list_.model().PositionAtUtf16(Clamped(startOffset)),
+                      list_.model().PositionAtUtf16(Clamped(endOffset)));
 }
 
 int MeasurementEditAccessible::cursorPosition() const {
-  return static_cast<int>(edit().model().Utf16Offset(edit().CursorPosition()));
+  return static_cast<int>(list_.model().Utf16Offset(list_.model().selection().cursor));
 }
 
 void MeasurementEditAccessible::setCursorPosition(int position) {
-  const TextPosition at = edit().model().PositionAtUtf16(Clamped(position));
-  edit().SetSelection(at, at);
+  const TextPosition at = list_.model().PositionAtUtf16(Clamped(position));
+  list_.SetSelection(at, at);
 }
 
 QString MeasurementEditAccessible::text(int startOffset, int endOffset) const {
-  const TextPosition from = edit().model().PositionAtUtf16(Clamped(startOffset));
-  const TextPosition to = edit().model().PositionAtUtf16(Clamped(endOffset));
-  return QString::fromStdString(edit().model().Text(from, to));
+  const TextPosition from = list_.model().PositionAtUtf16(Clamped(startOffset));
+  const TextPosition to = list_.model().PositionAtUtf16(Clamped(endOffset));
+  return QString::fromStdString(list_.model().Text(from, to));
 }
 
 MeasurementEditAccessible::Piece MeasurementEditAccessible::LinePiece(int k) const {
-  QString text = edit().LineText(k);
-  if (k + 1 < edit().LineCount()) text += u'\n';
-  return {static_cast<int>(edit().model().Utf16Offset({k, 0})), text};
+  const std::string_view line = list_.model().Line(k);
+  QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+  if (k + 1 < list_.model().LineCount()) text += u'\n';
+  return {static_cast<int>(list_.model().Utf16Offset({k, 0})), text};
 }
 
 // Characters, words and sentences never reach across a line break, so each is found in the line
@@ -147,8 +149,8 @@ MeasurementEditAccessible::Piece MeasurementEditAccessible::Unit(int offset,
                                                                  QAccessible::TextBoundaryType type,
                                                                  Side side) const {
   offset = Clamped(offset);
-  const int k = edit().model().PositionAtUtf16(offset).line;
-  const int last = edit().LineCount() - 1;
+  const int k = list_.model().PositionAtUtf16(offset).line;
+  const int last = list_.model().LineCount() - 1;
   if (type == QAccessible::NoBoundary) {
     if (side != Side::kAt) return {};
     return {0, text(0, characterCount())};
@@ -219,24 +221,24 @@ QString MeasurementEditAccessible::textAtOffset(int offset,
 }
 
 int MeasurementEditAccessible::characterCount() const {
-  return static_cast<int>(edit().model().Utf16Length());
+  return static_cast<int>(list_.model().Utf16Length());
 }
 
 QRect MeasurementEditAccessible::characterRect(int offset) const {
-  const QRect rect = edit().CharacterRect(edit().model().PositionAtUtf16(Clamped(offset)));
-  return {edit().viewport()->mapToGlobal(rect.topLeft()), rect.size()};
+  const QRect rect = list_.CharacterRect(list_.model().PositionAtUtf16(Clamped(offset)));
+  return {View()->mapToGlobal(rect.topLeft()), rect.size()};
 }
 
 int MeasurementEditAccessible::offsetAtPoint(const QPoint& point) const {
-  const QPoint local = edit().viewport()->mapFromGlobal(point);
-  if (!edit().viewport()->rect().contains(local)) return -1;
-  return static_cast<int>(edit().model().Utf16Offset(edit().PositionAt(local)));
+  const QPoint local = View()->mapFromGlobal(point);
+  if (!View()->rect().contains(local)) return -1;
+  return static_cast<int>(list_.model().Utf16Offset(list_.PositionAt(local)));
 }
 
 void MeasurementEditAccessible::scrollToSubstring(int startIndex, int endIndex) {
-  edit().EnsureVisible(edit().model().PositionAtUtf16(Clamped(endIndex)));
-  edit().EnsureVisible(edit().model().PositionAtUtf16(Clamped(startIndex)));
-  edit().viewport()->update();
+  list_.ScrollTo(list_.model().PositionAtUtf16(Clamped(endIndex)));
+  list_.ScrollTo(list_.model().PositionAtUtf16(Clamped(startIndex)));
+  View()->update();
 }
 
 // Plain text: no attributes anywhere.
@@ -255,87 +257,6 @@ void MeasurementEditAccessible::insertText(int offset, const QString& text) {
 }
 
 void MeasurementEditAccessible::replaceText(int startOffset, int endOffset, const QString& text) {
-  edit().ReplaceRange(edit().model().PositionAtUtf16(Clamped(startOffset)),
-                      edit().model().PositionAtUtf16(Clamped(endOffset)), text);
-}
-
-bool MeasurementEdit::Announcing() const { return Announce || QAccessible::isActive(); }
-
-void MeasurementEdit::Send(QAccessibleEvent& event) {
-  if (Announce) return Announce(event);
-  QAccessible::updateAccessibility(&event);
-}
-
-// The selection goes first, as it moves the caret along.
-void MeasurementEdit::AnnounceCaret(const ListModel::Selection& before) {
-  if (!Announcing()) return;
-  const ListModel::Selection& now = model_.selection();
-  const bool selection_changed = !(now.Empty() && before.Empty()) &&
-                                 (now.Start() != before.Start() || now.End() != before.End());
-  if (selection_changed) {
-    QAccessibleTextSelectionEvent event(this, static_cast<int>(model_.Utf16Offset(now.Start())),
-                                        static_cast<int>(model_.Utf16Offset(now.End())));
-    event.setCursorPosition(static_cast<int>(model_.Utf16Offset(now.cursor)));
-    Send(event);
-  }
-  if (now.cursor != before.cursor) {
-    QAccessibleTextCursorEvent event(this, static_cast<int>(model_.Utf16Offset(now.cursor)));
-    Send(event);
-  }
-}
-
-// The texts are made only while someone listens, so that a reset of a million lines stays quick
-// without a screen reader.
-void MeasurementEdit::AnnounceChange(const LinesChanged& change) {
-  if (!Announcing()) return;
-  std::string removed;
-  for (std::size_t k = 0; k < change.removed.size(); ++k) {
-    if (k > 0) removed += '\n';
-    removed += change.removed[k];
-  }
-  std::string inserted;
-  for (int k = change.first; k < change.first + change.inserted; ++k) {
-    if (k > change.first) inserted += '\n';
-    inserted += model_.Line(k);
-  }
-  std::int64_t at = model_.Utf16Offset({change.first, 0});
-  const bool followed = change.first + change.inserted < model_.LineCount();
-  // Whole lines that came or went take a line break with them: the one after them where a line
-  // follows, else the one before.
-  if (change.removed.empty() || change.inserted == 0) {
-    std::string& whole = change.removed.empty() ? inserted : removed;
-    if (followed) {
-      whole += '\n';
-    } else {
-      whole.insert(0, 1, '\n');
-      at = change.inserted == 0 ? model_.Utf16Length() : at - 1;
-    }
-  }
-  QString old_text = QString::fromStdString(removed);
-  QString new_text = QString::fromStdString(inserted);
-  // Only what differs is told: a typed character is one inserted character, not a new line.
-  qsizetype same_start = 0;
-  const qsizetype shorter = std::min(old_text.size(), new_text.size());
-  while (same_start < shorter && old_text[same_start] == new_text[same_start]) ++same_start;
-  if (same_start > 0 && old_text[same_start - 1].isHighSurrogate()) --same_start;
-  qsizetype same_end = 0;
-  while (same_end < shorter - same_start &&
-         old_text[old_text.size() - 1 - same_end] == new_text[new_text.size() - 1 - same_end]) {
-    ++same_end;
-  }
-  if (same_end > 0 && old_text[old_text.size() - same_end].isLowSurrogate()) --same_end;
-  old_text = old_text.mid(same_start, old_text.size() - same_start - same_end);
-  new_text = new_text.mid(same_start, new_text.size() - same_start - same_end);
-  const int position = static_cast<int>(at + same_start);
-  if (old_text.isEmpty() && new_text.isEmpty()) return;
-  if (old_text.isEmpty()) {
-    QAccessibleTextInsertEvent event(this, position, new_text);
-    Send(event);
-  } else if (new_text.isEmpty()) {
-    QAccessibleTextRemoveEvent event(this, position, old_text);
-    Send(event);
-  } else {
-    QAccessibleTextUpdateEvent event(this, position, old_text, new_text);
-    Send(event);
-  }
+  list_.ReplaceRange(list_.model().PositionAtUtf16(Clamped(startOffset)),
+                      list_.model().PositionAtUtf16(Clamped(endOffset)), text);
 }

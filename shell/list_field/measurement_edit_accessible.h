@@ -2,7 +2,8 @@
 
 #include <QAccessibleWidget>
 
-class MeasurementEdit;
+class ListTextAccess;
+class QAbstractScrollArea;
 
 // The list as screen readers see it: an editable multi-line text. Offsets count UTF-16 units over
 // the whole text with one '\n' between lines; the name and description are the widget's own.
@@ -10,7 +11,7 @@ class MeasurementEditAccessible : public QAccessibleWidget,
                                   public QAccessibleTextInterface,
                                   public QAccessibleEditableTextInterface {
  public:
-  explicit MeasurementEditAccessible(MeasurementEdit* edit);
+  MeasurementEditAccessible(QAbstractScrollArea* area, ListTextAccess& list);
 
   void* interface_cast(QAccessible::InterfaceType type) override;
   QAccessible::State state() const override;
@@ -53,13 +54,15 @@ class MeasurementEditAccessible : public QAccessibleWidget,
   };
   enum class Side { kBefore, kAt, kAfter };
 
-  MeasurementEdit& edit() const;
+  QWidget* View() const;
   QList<QAccessibleInterface*> Children() const;
   // Line k with the break after it, where one follows.
   Piece LinePiece(int k) const;
   // The unit of the given kind before, at or after `offset`.
   Piece Unit(int offset, QAccessible::TextBoundaryType type, Side side) const;
   int Clamped(int offset) const;
+
+  ListTextAccess& list_;
 };
 
 // Makes Qt hand out MeasurementEditAccessible for every MeasurementEdit; repeated calls do nothing.
