@@ -1,0 +1,132 @@
+// One long line in the list: it is drawn, typed in and scrolled in the time of a short one, it
+// shows its beginning as a short line would, and the caret moves and is placed across the
+// pieces it is laid out in.
+
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QtTest>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "form1.h"
+#include "measurement_edit.h"
+#include "window_harness.h"
+
+namespace {
+
+// Values parted by blanks, as a series pasted without its line breaks.
+QString Values(int bytes) {
+  std::string line;
+  line.reserve(static_cast<std::size_t>(bytes));
+  while (line.size() < static_cast<std::size_t>(bytes)) line += "1234,5678 ";
+  line.resize(static_cast<std::size_t>(bytes));
+  return QString::fromStdString(line);
+}
+
+// The slowest of a few runs, in milliseconds.
+template <class Action>
+double Slowest(Action action) {
+  double slowest = 0;
+  for (int run = 0; run < 5; ++run) {
+    QElapsedTimer timer;
+    timer.start();
+    action();
+    slowest = std::max(slowest, timer.nsecsElapsed() / 1e6);
+  }
+  return slowest;
+}
+
+}  // namespace
+
+class ListLongLineTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+  void init();
+  void cleanup() { CloseWindow(window_); }
+
+  void keyAndPaintTakeNoLongerThanOnAShortLine();
+  void theBeginningLooksAsOnAShortLine();
+  void caretCrossesThePieces_data();
+  void caretCrossesThePieces();
+
+ private:
+  MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
+
+  std::unique_ptr<TForm1> window_;
+  QStringList errors_;
+};
+
+void ListLongLineTest::init() {
+  window_ = OpenWindow(errors_);
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  memo()->setFocus();
+}
+
+// A frame takes 16 ms; a loaded machine with two cores may take several times as long for
+// anything, while laying out the whole line took over half a second.
+void ListLongLineTest::keyAndPaintTakeNoLongerThanOnAShortLine() {
+  constexpr double kBound = 100;
+  memo()->setPlainText(Values(1'000'000));
+  QWidget* view = memo()->viewport();
+  view->repaint();
+  const double paint = Slowest([&] { view->repaint(); });
+  const double key = Slowest([&] {
+    QTest::keyClick(memo(), Qt::Key_7);
+    view->repaint();
+  });
+  const double scroll = Slowest([&] {
+    memo()->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    view->repaint();
+  });
+  std::printf("1 MB line, slowest of 5: paint %.2f ms, key %.2f ms, scroll %.2f ms\n", paint, key,
+              scroll);
+  QVERIFY2(paint < kBound, qPrintable(QString::number(paint)));
+  QVERIFY2(key < kBound, qPrintable(QString::number(key)));
+  QVERIFY2(scroll < kBound, qPrintable(QString::number(scroll)));
+  QVERIFY(memo()->toPlainText().startsWith(QStringLiteral("77777")));
+}
+
+void ListLongLineTest::theBeginningLooksAsOnAShortLine() {
+  const QString line = Values(2'000'000);
+  memo()->setPlainText({});
+  const QImage empty = memo()->viewport()->grab().toImage();
+  memo()->setPlainText(line.left(300));
+  const QImage short_line = memo()->viewport()->grab().toImage();
+  QVERIFY(short_line != empty);
+  memo()->setPlainText(line);
+  QCOMPARE(memo()->viewport()->grab().toImage(), short_line);
+}
+
+void ListLongLineTest::caretCrossesThePieces_data() {
+  QTest::addColumn<int>("column");
+  QTest::newRow("start") << 0;
+  // The first cut is after the blank nearest before 1024 bytes.
+  QTest::newRow("before the first cut") << 1018;
+  QTest::newRow("at the first cut") << 1020;
+  QTest::newRow("far in") << 654'321;
+  QTest::newRow("before the end") << 999'997;
+}
+
+// Three steps right and back land where they started; the place of each character, clicked,
+// gives its position back.
+void ListLongLineTest::caretCrossesThePieces() {
+  QFETCH(int, column);
+  memo()->setPlainText(Values(1'000'000));
+  memo()->SetSelection({0, column}, {0, column});
+  for (int step = 1; step <= 3; ++step) {
+    const TextPosition at = memo()->CursorPosition();
+    const QRect character = memo()->CharacterRect(at);
+    QCOMPARE(memo()->PositionAt({character.left() + 1, character.center().y()}), at);
+    QTest::keyClick(memo(), Qt::Key_Right);
+    QCOMPARE(memo()->CursorPosition(), (TextPosition{0, column + step}));
+  }
+  for (int step = 0; step < 3; ++step) QTest::keyClick(memo(), Qt::Key_Left);
+  QCOMPARE(memo()->CursorPosition(), (TextPosition{0, column}));
+}
+
+QTEST_MAIN(ListLongLineTest)
+#include "list_long_line_test.moc"
