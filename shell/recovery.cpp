@@ -102,6 +102,7 @@ std::optional<QByteArray> Read(const QString& path, QString* error) {
 RecoveryFile::RecoveryFile(QString folder, QObject* parent)
     : QObject(parent), folder_(std::move(folder)) {
   writer_.setMaxThreadCount(1);
+  writer_.setExpiryTimeout(-1);
   if (folder_.isEmpty()) return;
   path_ = QDir(folder_).filePath(
       QStringLiteral("liste-%1-%2-%3.txt")
@@ -144,7 +145,16 @@ bool RecoveryFile::Lock(QString* cause) {
   return false;
 }
 
-void RecoveryFile::WriteLater(std::string text) {
+namespace {
+
+bool WritePieces(const QString& path, const RecoveryFile::Text& text, QString* cause) {
+  std::vector<QByteArrayView> pieces(text.begin(), text.end());
+  return safe_write::WriteWhole(path, pieces, cause, safe_write::Readers::kOwnerOnly);
+}
+
+}  // namespace
+
+void RecoveryFile::WriteLater(Text text) {
   if (running_) {
     waiting_ = std::move(text);
     return;
@@ -152,18 +162,14 @@ void RecoveryFile::WriteLater(std::string text) {
   Start(std::move(text));
 }
 
-void RecoveryFile::Start(std::string text) {
-  QString cause;
+void RecoveryFile::Start(Text text) {
   const std::uint64_t number = ++started_;
-  if (!Lock(&cause)) {
-    reported_ = number;
-    emit written(false, cause);
-    return;
-  }
   running_ = true;
-  writer_.start([this, number, path = path_, text = std::move(text)] {
+  // The lock too is made in the background: the first one takes milliseconds. Whatever touches
+  // it in the window's thread waits for the background first.
+  writer_.start([this, number, text = std::move(text)] {
     QString failure;
-    const bool ok = safe_write::WriteWhole(path, text, &failure, safe_write::Readers::kOwnerOnly);
+    const bool ok = Lock(&failure) && WritePieces(path_, text, &failure);
     QMetaObject::invokeMethod(
         this,
         [this, number, ok, failure] {
@@ -184,11 +190,11 @@ void RecoveryFile::Finish() {
   reported_ = started_;
 }
 
-bool RecoveryFile::WriteNow(std::string text, QString* cause) {
+bool RecoveryFile::WriteNow(const Text& text, QString* cause) {
   Finish();
   ++started_;
   reported_ = started_;
-  return Lock(cause) && safe_write::WriteWhole(path_, text, cause, safe_write::Readers::kOwnerOnly);
+  return Lock(cause) && WritePieces(path_, text, cause);
 }
 
 void RecoveryFile::Remove() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Lists kept so that nothing typed is lost: each window keeps its list in a file of its own in
 // the recovery folder, "wiederherstellung" in the user's data folder, a plain UTF-8 text of the
@@ -41,6 +42,7 @@ std::optional<QByteArray> Read(const QString& path, QString* error);
 // The file in which one window keeps its list. It is written in the background, one write at a
 // time: a text handed over while a write runs is written after it, and only the newest such
 // text. Each write is atomic and complete (safe_write), so the file always holds a whole list.
+// A text comes in pieces, written one after the other.
 class RecoveryFile : public QObject {
   Q_OBJECT
 
@@ -50,9 +52,10 @@ class RecoveryFile : public QObject {
   // Waits for a write in progress. The file stays; its lock goes.
   ~RecoveryFile() override;
 
-  void WriteLater(std::string text);
+  using Text = std::vector<std::string>;
+  void WriteLater(Text text);
   // Writes `text` at once, after the write in progress; false and `cause` when that fails.
-  bool WriteNow(std::string text, QString* cause);
+  bool WriteNow(const Text& text, QString* cause);
   // Waits for the write in progress and removes the file.
   void Remove();
   // Waits for the write in progress and lets go of the file, for the next start to offer it.
@@ -69,16 +72,15 @@ class RecoveryFile : public QObject {
 
  private:
   bool Lock(QString* cause);
-  void Start(std::string text);
+  void Start(Text text);
   void Finish();
-  bool Write(const std::string& text, QString* cause);
 
   QString folder_;
   QString path_;
   std::unique_ptr<QLockFile> lock_;
   QThreadPool writer_;
   bool running_ = false;
-  std::optional<std::string> waiting_;
+  std::optional<Text> waiting_;
   std::uint64_t started_ = 0;   // writes handed to the background
   std::uint64_t reported_ = 0;  // the newest of them reported, or overtaken by a write now
 };

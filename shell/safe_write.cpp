@@ -57,7 +57,7 @@ bool WriteAll(int fd, QByteArrayView bytes) {
 
 // 0 when every step went through, else the error number of the first that failed; the new file
 // is gone then.
-int Replace(const QByteArray& target, QByteArrayView bytes, Readers readers) {
+int Replace(const QByteArray& target, std::span<const QByteArrayView> pieces, Readers readers) {
   struct stat old {};
   const bool exists = ::stat(target.constData(), &old) == 0;
   if (exists && S_ISDIR(old.st_mode)) return EISDIR;
@@ -74,7 +74,9 @@ int Replace(const QByteArray& target, QByteArrayView bytes, Readers readers) {
   if (exists && readers == Readers::kAsUsual && ::fchmod(fd, old.st_mode & 07777) != 0) {
     error = errno;
   }
-  if (!error && !WriteAll(fd, bytes)) error = errno;
+  for (const QByteArrayView piece : pieces) {
+    if (!error && !WriteAll(fd, piece)) error = errno;
+  }
   if (!error && Retried([&] { return ::fsync(fd); }) != 0) error = errno;
   // close() reports what the file system only learns at the end (quota, network file systems).
   if (::close(fd) != 0 && !error && errno != EINTR) error = errno;
@@ -133,9 +135,14 @@ QString Cause(const QString& path, int error_number) {
 }
 
 bool WriteWhole(const QString& path, QByteArrayView bytes, QString* cause, Readers readers) {
+  return WriteWhole(path, std::span<const QByteArrayView>(&bytes, 1), cause, readers);
+}
+
+bool WriteWhole(const QString& path, std::span<const QByteArrayView> pieces, QString* cause,
+                Readers readers) {
   const QString target = Target(path);
 #ifdef Q_OS_UNIX
-  const int error = Replace(QFile::encodeName(target), bytes, readers);
+  const int error = Replace(QFile::encodeName(target), pieces, readers);
   if (error == 0) return true;
   if (cause) *cause = Cause(target, error);
   return false;
@@ -143,10 +150,11 @@ bool WriteWhole(const QString& path, QByteArrayView bytes, QString* cause, Reade
   Q_UNUSED(readers);
   // Unbuffered, a failed write is seen by write() itself and commit() refuses.
   QSaveFile file(target);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-      file.write(bytes.data(), bytes.size()) == bytes.size() && file.commit()) {
-    return true;
+  bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+  for (const QByteArrayView piece : pieces) {
+    written = written && file.write(piece.data(), piece.size()) == piece.size();
   }
+  if (written && file.commit()) return true;
   if (cause) {
     *cause = file.error() == QFileDevice::ResourceError
                  ? QStringLiteral("Der Datenträger ist voll.")

@@ -50,6 +50,9 @@ QString NotAFile(const QString& path, const QString& kind) {
 
 const QString kNoMemory = QStringLiteral("Dafür reicht der Arbeitsspeicher nicht.");
 
+// Lines taken for the recovery file in one turn of the event loop: about half a millisecond.
+constexpr int kSliceLines = 65536;
+
 // The list's text as one piece, made in one allocation.
 std::string WholeText(const ListModel& model) {
   std::size_t size = static_cast<std::size_t>(model.LineCount() - 1);
@@ -125,7 +128,10 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
   // The list is kept within two seconds of its first change, however fast it goes on changing.
   keep_timer_.setSingleShot(true);
   keep_timer_.setInterval(1500);
-  connect(&keep_timer_, &QTimer::timeout, this, &SeriesActions::KeepSoon);
+  connect(&keep_timer_, &QTimer::timeout, this, &SeriesActions::KeepChanges);
+  slice_timer_.setSingleShot(true);
+  slice_timer_.setInterval(0);
+  connect(&slice_timer_, &QTimer::timeout, this, &SeriesActions::TakeSlice);
   connect(&list_, &MeasurementEdit::textChanged, this, [this] {
     if (!keep_timer_.isActive()) keep_timer_.start();
   });
@@ -276,18 +282,44 @@ void SeriesActions::OfferKept() {
              offers);
 }
 
-void SeriesActions::KeepSoon() {
+void SeriesActions::KeepChanges() {
   const std::uint64_t revision = Revision();
   if (revision == kept_revision_ || revision == unchanged_revision_) return;
+  if (taking_ && taking_->revision == revision) return;
+  taking_ = Taking{revision, {}, 0, false};
+  TakeSlice();
+}
+
+void SeriesActions::TakeSlice() {
+  if (!taking_) return;
+  // Changed since the last slice: the change's own timer takes it anew.
+  if (Revision() != taking_->revision) return taking_.reset();
+  const ListModel& model = list_.model();
   try {
-    std::string text = WholeText(list_.model());
-    // An emptied list keeps the last list that held values.
-    if (!HoldsValues(text)) return;
-    kept_revision_ = revision;
-    recovery_.WriteLater(std::move(text));
+    const int first = taking_->next_line;
+    const int end = std::min(model.LineCount(), first + kSliceLines);
+    std::size_t size = first > 0 ? 1 : 0;
+    for (int k = first; k < end; ++k) size += model.Line(k).size() + 1;
+    std::string piece;
+    piece.reserve(size);
+    for (int k = first; k < end; ++k) {
+      if (k > 0) piece += '\n';
+      piece += model.Line(k);
+    }
+    taking_->values = taking_->values || HoldsValues(piece);
+    taking_->pieces.push_back(std::move(piece));
+    taking_->next_line = end;
   } catch (const std::bad_alloc&) {
-    Kept(false, kNoMemory);
+    taking_.reset();
+    return Kept(false, kNoMemory);
   }
+  if (taking_->next_line < model.LineCount()) return slice_timer_.start();
+  // An emptied list keeps the last list that held values.
+  if (taking_->values) {
+    kept_revision_ = taking_->revision;
+    recovery_.WriteLater(std::move(taking_->pieces));
+  }
+  taking_.reset();
 }
 
 void SeriesActions::Kept(bool ok, const QString& cause) {
@@ -305,6 +337,8 @@ void SeriesActions::Kept(bool ok, const QString& cause) {
 
 bool SeriesActions::KeepForRecovery() {
   keep_timer_.stop();
+  slice_timer_.stop();
+  taking_.reset();
   const std::uint64_t revision = Revision();
   if (revision == unchanged_revision_) {
     recovery_.Remove();
@@ -317,7 +351,9 @@ bool SeriesActions::KeepForRecovery() {
       recovery_.Release();
       return false;
     }
-    const bool kept = recovery_.WriteNow(std::move(text), &cause);
+    RecoveryFile::Text pieces;
+    pieces.push_back(std::move(text));
+    const bool kept = recovery_.WriteNow(pieces, &cause);
     recovery_.Release();
     if (kept) return true;
   } catch (const std::bad_alloc&) {

@@ -62,6 +62,9 @@ class SeriesActions : public QObject {
   bool Restore(const QString& path);
   // Shows the kept lists that no window holds, newest first, each with a button to restore it.
   void OfferKept();
+  // Hands the list to the recovery file, to be written in the background, if it changed since
+  // it was last handed over, opened or saved; the timer calls it within two seconds of a change.
+  void KeepChanges();
   // For the close: keeps the list in this window's recovery file if it holds values and changed
   // since it was last opened or saved, and removes the file if it is unchanged. Never keeps the
   // window from closing; a failure is printed on standard error.
@@ -82,8 +85,9 @@ class SeriesActions : public QObject {
   std::uint64_t Revision();
   void Replace(const QString& text);
   void Remember(const QString& path);
-  // Hands the list to the recovery file if it changed since then.
-  void KeepSoon();
+  // Takes the next slice of the list's text for the recovery file, and hands the text over once
+  // it is whole; a change in between starts it anew.
+  void TakeSlice();
   void Kept(bool ok, const QString& cause);
 
   MeasurementEdit& list_;
@@ -95,6 +99,15 @@ class SeriesActions : public QObject {
   std::uint64_t kept_revision_;       // and when it was last handed to the recovery file
   RecoveryFile recovery_;
   QTimer keep_timer_;
+  // The text being taken for the recovery file, a slice at each turn of the event loop.
+  struct Taking {
+    std::uint64_t revision;
+    RecoveryFile::Text pieces;
+    int next_line = 0;
+    bool values = false;
+  };
+  std::optional<Taking> taking_;
+  QTimer slice_timer_;
   QString failure_notice_;  // the notice that the recovery file cannot be written, while shown
   QString folder_;                    // where the last file was opened or saved
   QString file_name_;                 // and its name without suffix, to suggest when saving
