@@ -13,11 +13,27 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <string>
 
 #include "form1.h"
 #include "measurement_edit.h"
 
 namespace {
+
+// The peak resident memory so far, in MiB.
+double PeakMiB() {
+  std::ifstream status("/proc/self/status");
+  std::string name;
+  while (status >> name) {
+    if (name == "VmHWM:") {
+      double kib = 0;
+      status >> kib;
+      return kib / 1024;
+    }
+  }
+  return -1;
+}
 
 double ThreadSeconds() {
   timespec now{};
@@ -45,6 +61,7 @@ int main(int argc, char* argv[]) {
   timer.start();
   if (!window.files().Open(QString::fromLocal8Bit(argv[1]))) return 1;
   const qint64 opened = timer.elapsed();
+  const double open_peak = PeakMiB();
   auto* list = window.findChild<MeasurementEdit*>("Memo1");
   list->InsertText(QStringLiteral("1"));
   QEventLoop written;
@@ -73,9 +90,9 @@ int main(int argc, char* argv[]) {
   probe.start();
   written.exec();
   const qint64 kept = timer.elapsed();
-  std::printf("%d lines: opened in %lld ms; recovery write: the event loop held up for %.1f ms "
+  std::printf("%d lines: opened in %lld ms, peak %.0f MiB; recovery write: the event loop held up for %.1f ms "
               "at most (%.2f ms of its thread's time), on disk after %lld ms\n",
-              list->LineCount(), opened, longest / 1e6, longest_cpu * 1e3, kept);
+              list->LineCount(), opened, open_peak, longest / 1e6, longest_cpu * 1e3, kept);
   window.files().KeepForRecovery();
   return 0;
 }

@@ -142,6 +142,11 @@ void ListModel::Insert(std::string_view text, Merge merge) {
   Replace(selection_.Start(), selection_.End(), text, merge);
 }
 
+void ListModel::InsertOwned(std::string&& text, Merge merge) {
+  if (text.find('\n') == std::string::npos) return Insert(std::string_view(text), merge);
+  Replace(selection_.Start(), selection_.End(), Keep(std::move(text)), merge, true);
+}
+
 void ListModel::Erase(TextPosition from, TextPosition to, Merge merge) {
   from = Clamp(from);
   to = Clamp(to);
@@ -361,6 +366,13 @@ void ListModel::Swap(Change& change) {
     std::swap_ranges(change.lines.begin(), change.lines.end(), first);
     return;
   }
+  // All lines at once, as opening a file replaces them: the two lists change places, with no
+  // third list of them all in between.
+  if (change.first == 0 && change.count == LineCount()) {
+    std::swap(lines_, change.lines);
+    change.count = count;
+    return;
+  }
   Lines taken(first, first + change.count);
   const auto at = lines_.erase(first, first + change.count);
   lines_.insert(at, change.lines.begin(), change.lines.end());
@@ -373,11 +385,13 @@ void ListModel::Swap(Change& change) {
   }
 }
 
-void ListModel::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge) {
+void ListModel::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge,
+                        bool kept) {
   // The new lines: the first begins with what stood before `from`, the last ends with what stood
   // after `to`, and lines in between are views into the kept text as it was given.
-  Lines fresh =
-      SplitLines(text.find('\n') == std::string_view::npos ? text : Keep(std::string(text)));
+  Lines fresh = SplitLines(kept || text.find('\n') == std::string_view::npos
+                               ? text
+                               : Keep(std::string(text)));
   const TextPosition after{
       from.line + static_cast<int>(fresh.size()) - 1,
       static_cast<int>(fresh.back().size()) + (fresh.size() == 1 ? from.column : 0)};

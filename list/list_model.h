@@ -99,6 +99,9 @@ class ListModel final : public messwerte::MeasurementList {
 
   // Puts `text` (lines parted by '\n') in place of the selection; the cursor follows it.
   void Insert(std::string_view text, Merge merge = Merge::kNone);
+  // The same, keeping `text` itself instead of a copy: a file's lines go in without a second
+  // copy of them in memory.
+  void InsertOwned(std::string&& text, Merge merge = Merge::kNone);
   // Removes the text between two positions; the cursor goes where it was.
   void Erase(TextPosition from, TextPosition to, Merge merge = Merge::kNone);
 
@@ -187,7 +190,9 @@ class ListModel final : public messwerte::MeasurementList {
   Kept* Owner(const char* at) const;
   void ReplaceLineInStep(int k, std::string_view text);
   void Swap(Change& change);
-  void Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge);
+  // `kept`: `text` is a kept text already.
+  void Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge,
+               bool kept = false);
   bool MergesWithLast(TextPosition from, TextPosition to, std::string_view text, Merge merge) const;
 
   // Every text that a line or an undo step may view: the whole text as set, pasted texts, and

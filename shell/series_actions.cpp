@@ -175,7 +175,14 @@ bool SeriesActions::OpenRegular(const QString& path) {
     if (!key.isEmpty()) settings.setValue(key, column);
   }
   Busy busy;
-  Replace(QString::fromUtf8(file->Lines(column)));
+  // One copy of the lines at a time: the file's text goes before the list takes its lines.
+  std::string utf8;
+  {
+    const QByteArray lines = file->Lines(column);
+    file.reset();
+    utf8.assign(lines.constData(), static_cast<std::size_t>(lines.size()));
+  }
+  Replace(std::move(utf8));
   Remember(path);
   return true;
 }
@@ -243,10 +250,12 @@ bool SeriesActions::Restore(const QString& path) {
     std::optional<QByteArray> bytes = recovery::Read(path, &error);
     if (bytes) {
       Busy busy;
-      const QString text = QString::fromUtf8(*bytes);
+      // Written by this program with LF; edited elsewhere, it may have other breaks.
+      bytes->replace("\r\n", "\n").replace('\r', '\n');
+      std::string text(bytes->constData(), static_cast<std::size_t>(bytes->size()));
       bytes.reset();
       if (recovery_.Adopt(path, &error)) {
-        Replace(text);
+        Replace(std::move(text));
         // Restored, the list is no file's: it stays kept until it is saved.
         unchanged_revision_ = 0;
         kept_revision_ = Revision();
@@ -366,9 +375,10 @@ bool SeriesActions::KeepForRecovery() {
 
 std::uint64_t SeriesActions::Revision() { return list_.model().Revision(); }
 
-void SeriesActions::Replace(const QString& text) {
-  list_.selectAll();
-  list_.InsertText(text);
+void SeriesActions::Replace(std::string&& utf8) {
+  ListModel& model = list_.model();
+  model.Select({}, model.End());
+  model.InsertOwned(std::move(utf8));
   list_.SetSelection({}, {});
   unchanged_revision_ = Revision();
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "recovery.h"
 
@@ -83,7 +84,8 @@ class SeriesActions : public QObject {
   // Changes whenever the list's text changes.
   bool OpenRegular(const QString& path);
   std::uint64_t Revision();
-  void Replace(const QString& text);
+  // Puts `utf8`, lines parted by '\n', in place of the whole list as one step.
+  void Replace(std::string&& utf8);
   void Remember(const QString& path);
   // Takes the next slice of the list's text for the recovery file, and hands the text over once
   // it is whole; a change in between starts it anew.
