@@ -45,12 +45,15 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Designed(new QWidget(this)) {
   ShowError = [this](const QString& message) { QMessageBox::critical(this, kTitle, message); };
   Files = new SeriesActions(*Memo1, *this);
   Files->ShowError = [this](const QString& message) { ShowError(message); };
-  ShowNotice = [](const QString&, const QList<SeriesActions::Offer>&) {};
-  ClearNotice = [](const QString&) {};
   Files->ShowNotice = [this](const QString& text, const QList<SeriesActions::Offer>& offers) {
-    ShowNotice(text, offers);
+    QList<NoticeLine::Action> actions;
+    for (const SeriesActions::Offer& offer : offers) actions.append({offer.text, offer.run});
+    Notices->Show(text, actions);
   };
-  Files->ClearNotice = [this](const QString& text) { ClearNotice(text); };
+  // Only its own notice: another may have taken its place meanwhile.
+  Files->ClearNotice = [this](const QString& text) {
+    if (Notices->text() == text) Notices->Clear();
+  };
 
   connect(btnAnzahl, &QPushButton::clicked, this, &TForm1::btnAnzahlClick);
   connect(btnMittelwert, &QPushButton::clicked, this, &TForm1::btnMittelwertClick);

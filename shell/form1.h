@@ -27,9 +27,6 @@ class TForm1 : public QWidget, private Ui::TForm1 {
 
   // Tells the user about an error of an operation; a message box unless replaced.
   std::function<void(const QString& message)> ShowError;
-  // Tells the user something that asks for nothing, with buttons to act on it, in the window.
-  std::function<void(const QString& text, const QList<SeriesActions::Offer>& offers)> ShowNotice;
-  std::function<void(const QString& text)> ClearNotice;
 
   // Opens the file named on the command line once the window is shown.
   void OpenAtStart(const QString& path);

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -120,16 +121,16 @@ class WindowRecoveryTest : public QObject {
   void signalClosesAsAClose();
 
  private:
-  std::unique_ptr<TForm1> Window() {
-    auto window = OpenWindow(errors_);
-    window->ShowNotice = [this](const QString& text, const QList<SeriesActions::Offer>& offers) {
-      notice_ = text;
-      offers_ = offers;
-    };
-    window->ClearNotice = [this](const QString& text) {
-      if (notice_ == text) notice_.clear();
-    };
-    return window;
+  std::unique_ptr<TForm1> Window() { return OpenWindow(errors_); }
+  // The notice line's buttons whose text holds `part`.
+  static QList<QPushButton*> Offered(TForm1& window, const QString& part) {
+    QList<QPushButton*> buttons;
+    for (QPushButton* button : window.notices().findChildren<QPushButton*>()) {
+      if (button->isVisibleTo(&window.notices()) && button->text().contains(part)) {
+        buttons << button;
+      }
+    }
+    return buttons;
   }
   static MeasurementEdit& Memo(TForm1& window) {
     return *FindControl<MeasurementEdit>(window, "Memo1");
@@ -138,8 +139,6 @@ class WindowRecoveryTest : public QObject {
   QTemporaryDir home_;
   std::unique_ptr<QTemporaryDir> data_;
   QStringList errors_;
-  QString notice_;
-  QList<SeriesActions::Offer> offers_;
 };
 
 void WindowRecoveryTest::initTestCase() {
@@ -153,8 +152,6 @@ void WindowRecoveryTest::init() {
   QDir(SeriesActions::RecoveryFolder()).removeRecursively();
   data_ = std::make_unique<QTemporaryDir>();
   QVERIFY(data_->isValid());
-  notice_.clear();
-  offers_.clear();
 }
 
 void WindowRecoveryTest::cleanup() { data_.reset(); }
@@ -212,9 +209,9 @@ void WindowRecoveryTest::writeFailures() {
   if (disk == "limit") limit = std::make_unique<FileSizeLimit>(16384);
   memo.setPlainText(list);
   if (recovery) {
-    QTRY_VERIFY_WITH_TIMEOUT(!notice_.isEmpty(), 3000);
-    QVERIFY2(notice_.contains(cause), qPrintable(notice_));
-    QCOMPARE(offers_.size(), 1);  // to save by hand
+    QTRY_VERIFY_WITH_TIMEOUT(!window->notices().text().isEmpty(), 3000);
+    QVERIFY2(window->notices().text().contains(cause), qPrintable(window->notices().text()));
+    QCOMPARE(Offered(*window, "speichern").size(), 1);  // to save by hand
     if (!kept.isEmpty()) QCOMPARE(ReadAll(window->files().RecoveryPath()), kept);
   } else {
     const QString target = QDir(folder).filePath("alt.txt");
@@ -266,11 +263,12 @@ void WindowRecoveryTest::keptWhileOpenOneFileForEachWindow() {
   CloseWindow(second);
 
   auto third = Window();
-  third->files().OfferKept();
-  QVERIFY2(notice_.startsWith("2 Listen"), qPrintable(notice_));
-  QCOMPARE(offers_.size(), 2);
-  QVERIFY2(offers_[1].text.contains("3 Zeilen"), qPrintable(offers_[1].text));
-  offers_[1].run();
+  const QString notice = third->notices().text();
+  QVERIFY2(notice.startsWith("2 Listen"), qPrintable(notice));
+  const QList<QPushButton*> offered = Offered(*third, "wiederherstellen");
+  QCOMPARE(offered.size(), 2);
+  QVERIFY2(offered[1]->text().contains("3 Zeilen"), qPrintable(offered[1]->text()));
+  offered[1]->click();
   QCOMPARE(Memo(*third).toPlainText(), QStringLiteral("1\n2\n3"));
   QCOMPARE(third->files().RecoveryPath(), first_path);
   QCOMPARE(recovery::Available(SeriesActions::RecoveryFolder()).size(), 1);
@@ -294,8 +292,7 @@ void WindowRecoveryTest::refusedKeptLists() {
   QVERIFY(Write(latin1, "Gr\xf6\xdf"
                         "e\n1\n"));
   auto window = Window();
-  window->files().OfferKept();
-  QCOMPARE(offers_.size(), 2);  // not the pipe
+  QCOMPARE(Offered(*window, "wiederherstellen").size(), 2);  // not the pipe
   Memo(*window).setPlainText("9");
   for (const QString& path : {pipe, binary, latin1}) {
     errors_.clear();
