@@ -22,6 +22,10 @@
 #include <csignal>
 #include <memory>
 
+#ifdef MESSWERTE_TEST_XCB
+#include <xcb/xcb.h>
+#endif
+
 #include "form1.h"
 #include "measurement_edit.h"
 #include "recovery.h"
@@ -88,15 +92,19 @@ class FileSizeLimit {
   void (*xfsz_)(int) = nullptr;
 };
 
-// The window in a process of its own, with a changed list, ended by the signal the test sends.
+// The window in a process of its own, with a changed list, ended by the signal the test sends
+// or by the window system destroying its window. It prints where it keeps the list and its
+// window's id.
 int RunWindowProcess(int argc, char* argv[]) {
   QStandardPaths::setTestModeEnabled(true);
   WindowApplication application(argc, argv);
   TForm1 window;
   window_lifetime::CloseWindowsOnSignals(application);
   window.show();
+  window_lifetime::EndWhenDestroyed(application, window);
   window.findChild<MeasurementEdit*>("Memo1")->setPlainText("7\n8");
-  std::printf("%s\n", qPrintable(window.files().RecoveryPath()));
+  std::printf("%s\n%llu\n", qPrintable(window.files().RecoveryPath()),
+              static_cast<unsigned long long>(window.winId()));
   std::fflush(stdout);
   return QApplication::exec();
 }
@@ -119,6 +127,7 @@ class WindowRecoveryTest : public QObject {
   void openRefusedWithoutMemory();
   void signalClosesAsAClose_data();
   void signalClosesAsAClose();
+  void destroyedWindowKeepsItsList();
 
  private:
   std::unique_ptr<TForm1> Window() { return OpenWindow(errors_); }
@@ -374,6 +383,52 @@ void WindowRecoveryTest::signalClosesAsAClose() {
   QCOMPARE(window.exitCode(), 0);
   QCOMPARE(ReadAll(kept), QByteArray("7\n8"));
   QFile::remove(kept);
+}
+
+// On an X server of its own (Xvfb), another client destroys the window, as xdotool windowclose
+// does.
+void WindowRecoveryTest::destroyedWindowKeepsItsList() {
+#ifndef MESSWERTE_TEST_XCB
+  QSKIP("built without libxcb");
+#else
+  const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+  if (xvfb.isEmpty()) QSKIP("Xvfb is not installed");
+  const QString display = QStringLiteral(":%1").arg(100 + QCoreApplication::applicationPid() % 800);
+  QProcess server;
+  server.start(xvfb, {display, "-nolisten", "tcp"});
+  QVERIFY(server.waitForStarted());
+  xcb_connection_t* connection = nullptr;
+  for (int tries = 0; tries < 50; ++tries) {
+    connection = xcb_connect(display.toLatin1().constData(), nullptr);
+    if (!xcb_connection_has_error(connection)) break;
+    xcb_disconnect(connection);
+    connection = nullptr;
+    QTest::qWait(100);
+  }
+  QVERIFY(connection);
+  QProcess window;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("DISPLAY", display);
+  environment.insert("QT_QPA_PLATFORM", "xcb");
+  window.setProcessEnvironment(environment);
+  window.start(QCoreApplication::applicationFilePath(), {"--fenster"});
+  QVERIFY(window.waitForStarted());
+  QTRY_VERIFY_WITH_TIMEOUT(window.canReadLine() || (window.waitForReadyRead(100), false), 10000);
+  const QString kept = QString::fromLocal8Bit(window.readLine()).trimmed();
+  QTRY_VERIFY_WITH_TIMEOUT(window.canReadLine() || (window.waitForReadyRead(100), false), 5000);
+  const auto id = static_cast<xcb_window_t>(window.readLine().trimmed().toULongLong());
+  QVERIFY(id != 0);
+  xcb_destroy_window(connection, id);
+  xcb_flush(connection);
+  const bool ended = window.waitForFinished(5000);
+  xcb_disconnect(connection);
+  server.terminate();
+  server.waitForFinished(5000);
+  QVERIFY(ended);
+  QCOMPARE(window.exitCode(), 0);
+  QCOMPARE(ReadAll(kept), QByteArray("7\n8"));
+  QFile::remove(kept);
+#endif
 }
 
 int main(int argc, char* argv[]) {
