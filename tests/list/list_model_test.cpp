@@ -571,6 +571,29 @@ TEST(ListModelMemory, APasteKeepsItsReplacedLinesAsTheirText) {
   EXPECT_EQ(model.Text(), Values(100'000, '2') + "3");
 }
 
+// Opening a file puts its lines in place of all lines: the list keeps the file's text itself,
+// and undo and redo swap all lines back and forth.
+TEST(ListModelMemory, AnOwnedTextIsKeptWithoutACopy) {
+  const std::string old = Values(1000, '1');
+  ListModel model = WithText(old);
+  std::string file = Values(100'000, '2');
+  const char* const bytes = file.data();
+  model.Select({}, model.End());
+  model.InsertOwned(std::move(file));
+  // The first line joins what stood before the selection; the others view the file's text.
+  EXPECT_EQ(model.Line(1).data(), bytes + 8);
+  EXPECT_EQ(model.LineCount(), 100'001);
+  EXPECT_EQ(model.Text(), Values(100'000, '2'));
+  model.Undo();
+  EXPECT_EQ(model.Text(), old);
+  model.Redo();
+  EXPECT_EQ(model.Line(1).data(), bytes + 8);
+  // Inside the list, not in place of all of it.
+  model.Select({1, 0}, {1, 0});
+  model.InsertOwned("7\n8\n");
+  EXPECT_EQ(model.Text().substr(0, 19), "2222222\n7\n8\n2222222");
+}
+
 TEST(ListModelMemory, AResetKeepsSixteenBytesALine) {
   ListModel model = WithText(Values(100'000, '3'));
   model.OpenStep();
