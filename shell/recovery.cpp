@@ -64,6 +64,11 @@ QString Folder() {
 QList<KeptList> Available(const QString& folder) {
   QList<KeptList> kept;
   if (folder.isEmpty()) return kept;
+  // The one list that earlier versions kept beside the folder joins the others.
+  const QString earlier = QDir(folder).filePath(QStringLiteral("../letzte-liste.txt"));
+  if (IsRegularFile(earlier) && QDir().mkpath(folder)) {
+    QFile::rename(earlier, QDir(folder).filePath(QStringLiteral("liste-frueher.txt")));
+  }
   const QFileInfoList files =
       QDir(folder).entryInfoList({QStringLiteral("*.txt")}, QDir::Files | QDir::System);
   for (const QFileInfo& file : files) {
