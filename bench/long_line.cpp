@@ -1,5 +1,6 @@
-// Times the list field on one long line in the real window (offscreen): a typed key with the
-// repaint it causes, a full repaint, a caret blink, and a horizontal scroll by a page.
+// Times the list field on one long line in the real window (offscreen): a full repaint, a typed
+// key with the repaint it causes, a caret blink, a horizontal scroll by a page, the End key and
+// a key typed at the end.
 //   long_line [BYTES...]   (default 1000000 100000000)
 // Each figure is the median and the largest of RUNS (default 15) in milliseconds.
 
@@ -142,6 +143,16 @@ int main(int argc, char** argv) {
     QScrollBar* horizontal = memo->horizontalScrollBar();
     Print("scroll a page right", Time(runs, [&] {
             horizontal->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            memo->viewport()->repaint();
+          }));
+    Print("End, once", Time(1, [&] {
+            QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+            QApplication::sendEvent(memo, &end);
+            memo->viewport()->repaint();
+          }));
+    Print("key at the end", Time(runs, [&] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
+            QApplication::sendEvent(memo, &press);
             memo->viewport()->repaint();
           }));
     memo->setPlainText({});
