@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "list_announcer.h"
 #include "list_model.h"
@@ -62,6 +63,9 @@ class ListControl : public QObject {
 
   // Input method
   void InputMethod(QInputMethodEvent& event);
+  // UTF-16 units of a long line that an input method sees either side of the caret.
+  static constexpr int kSurrounding = 1024;
+
   // Nothing for the queries the widget answers itself.
   std::optional<QVariant> Query(Qt::InputMethodQuery query, const QVariant& argument) const;
   // Any change that does not come from the input method ends its composition.
@@ -131,6 +135,7 @@ class ListControl : public QObject {
   // Removes the selection, or the text from the cursor to where `move` would take it.
   void Erase(Move move, ListModel::Merge merge);
   void ApplyPreedit(const QInputMethodEvent& event);
+  std::pair<TextPosition, TextPosition> Surrounding() const;
 
   bool InSelection(TextPosition position) const;
   void SelectLineWithBreak(int k);

@@ -86,8 +86,8 @@ void ListControl::InputMethod(QInputMethodEvent& event) {
   }
   for (const QInputMethodEvent::Attribute& attribute : event.attributes()) {
     if (attribute.type != QInputMethodEvent::Selection) continue;
-    // From the start of the cursor's line, as the surrounding text is that line.
-    const TextPosition start{model_.selection().cursor.line, 0};
+    // From the start of the surrounding text.
+    const TextPosition start = Surrounding().first;
     Select(StepUtf16(start, attribute.start),
            StepUtf16(start, static_cast<std::int64_t>(attribute.start) + attribute.length));
   }
@@ -128,14 +128,36 @@ void ListControl::ClearPreedit() {
   view_.Update();
 }
 
-// Positions count UTF-16 units in the cursor's line, which is the surrounding text; the anchor
-// may lie outside it when the selection spans lines.
+// The text an input method sees around the caret: the caret's line, or of a line too long to
+// hand over at each key, the stretch of it up to kSurrounding UTF-16 units either side.
+std::pair<TextPosition, TextPosition> ListControl::Surrounding() const {
+  const TextPosition cursor = model_.selection().cursor;
+  const auto size = static_cast<int>(model_.Line(cursor.line).size());
+  if (size <= LineLayout::kWhole) return {{cursor.line, 0}, {cursor.line, size}};
+  TextPosition from = StepUtf16(cursor, -kSurrounding);
+  TextPosition to = StepUtf16(cursor, kSurrounding);
+  if (from.line != cursor.line) from = {cursor.line, 0};
+  if (to.line != cursor.line) to = {cursor.line, size};
+  return {from, to};
+}
+
+// Positions count UTF-16 units from the start of the surrounding text; the anchor may lie
+// outside it when the selection spans lines.
 std::optional<QVariant> ListControl::Query(Qt::InputMethodQuery query,
                                            const QVariant& argument) const {
   const ListModel::Selection& selection = model_.selection();
   const TextPosition cursor = selection.cursor;
+  const auto [from, to] = Surrounding();
+  const std::string_view line = model_.Line(cursor.line);
+  const auto between = [&](int a, int b) {
+    return Utf16Units(line.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)));
+  };
   const auto in_line = [&](TextPosition position) -> std::int64_t {
-    return model_.Utf16Offset(position) - model_.Utf16Offset({cursor.line, 0});
+    if (position.line != cursor.line) {
+      return model_.Utf16Offset(position) - model_.Utf16Offset(from);
+    }
+    return position.column >= from.column ? between(from.column, position.column)
+                                          : -between(position.column, from.column);
   };
   const int limit = argument.isValid() ? std::max(0, argument.toInt()) : 1024;
   switch (query) {
@@ -148,14 +170,14 @@ std::optional<QVariant> ListControl::Query(Qt::InputMethodQuery query,
     case Qt::ImFont:
       return edit_.font();
     case Qt::ImCursorPosition:
-      return static_cast<int>(Utf16Units(model_.Line(cursor.line).substr(
-          0, static_cast<std::size_t>(cursor.column))));
+      return static_cast<int>(between(from.column, cursor.column));
     case Qt::ImAnchorPosition:
       return static_cast<qlonglong>(in_line(selection.anchor));
     case Qt::ImAbsolutePosition:
       return static_cast<qlonglong>(model_.Utf16Offset(cursor));
     case Qt::ImSurroundingText:
-      return FromUtf8(model_.Line(cursor.line));
+      return FromUtf8(line.substr(static_cast<std::size_t>(from.column),
+                                  static_cast<std::size_t>(to.column - from.column)));
     case Qt::ImTextBeforeCursor:
       return FromUtf8(model_.Text(StepUtf16(cursor, -limit), cursor));
     case Qt::ImTextAfterCursor:

@@ -1,8 +1,10 @@
 // One long line in the list: it is drawn, typed in and scrolled in the time of a short one, it
-// shows its beginning as a short line would, and the caret moves and is placed across the
-// pieces it is laid out in.
+// shows its beginning as a short line would, the caret moves and is placed across the pieces it
+// is laid out in, and an input method sees only the stretch about the caret.
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QScrollBar>
 #include <QtTest>
 #include <algorithm>
@@ -52,6 +54,8 @@ class ListLongLineTest : public QObject {
   void theBeginningLooksAsOnAShortLine();
   void caretCrossesThePieces_data();
   void caretCrossesThePieces();
+  void inputMethodSeesTheStretchAroundTheCaret_data();
+  void inputMethodSeesTheStretchAroundTheCaret();
 
  private:
   MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
@@ -126,6 +130,33 @@ void ListLongLineTest::caretCrossesThePieces() {
   }
   for (int step = 0; step < 3; ++step) QTest::keyClick(memo(), Qt::Key_Left);
   QCOMPARE(memo()->CursorPosition(), (TextPosition{0, column}));
+}
+
+void ListLongLineTest::inputMethodSeesTheStretchAroundTheCaret_data() {
+  QTest::addColumn<int>("column");
+  QTest::addColumn<int>("before");  // UTF-16 units of the stretch before the caret
+  QTest::addColumn<int>("length");
+  QTest::newRow("middle") << 500'000 << 1024 << 2048;
+  QTest::newRow("near the start") << 100 << 100 << 1124;
+  QTest::newRow("near the end") << 999'990 << 1024 << 1034;
+}
+
+// A line too long to hand over at each key shows the input method the stretch about the caret,
+// and the selection it asks for counts from the stretch's start.
+void ListLongLineTest::inputMethodSeesTheStretchAroundTheCaret() {
+  QFETCH(int, column);
+  QFETCH(int, before);
+  QFETCH(int, length);
+  const QString line = Values(1'000'000);
+  memo()->setPlainText(line);
+  memo()->SetSelection({0, column}, {0, column});
+  auto* widget = static_cast<QWidget*>(memo());
+  QCOMPARE(widget->inputMethodQuery(Qt::ImCursorPosition).toInt(), before);
+  QCOMPARE(widget->inputMethodQuery(Qt::ImSurroundingText).toString(),
+           line.mid(column - before, length));
+  QInputMethodEvent select({}, {{QInputMethodEvent::Selection, before + 2, 3, {}}});
+  QApplication::sendEvent(memo(), &select);
+  QCOMPARE(memo()->SelectedText(), line.mid(column + 2, 3));
 }
 
 QTEST_MAIN(ListLongLineTest)
