@@ -116,7 +116,7 @@ RecoveryFile::RecoveryFile(QString folder, QObject* parent)
           .arg(QRandomGenerator::global()->generate() % 100000));
 }
 
-RecoveryFile::~RecoveryFile() { writer_.waitForDone(); }
+RecoveryFile::~RecoveryFile() { Finish(); }
 
 bool RecoveryFile::Lock(QString* cause) {
   if (lock_) return true;
@@ -150,56 +150,60 @@ bool RecoveryFile::Lock(QString* cause) {
   return false;
 }
 
-namespace {
-
-bool WritePieces(const QString& path, const RecoveryFile::Text& text, QString* cause) {
-  std::vector<QByteArrayView> pieces(text.begin(), text.end());
-  return safe_write::WriteWhole(path, pieces, cause, safe_write::Readers::kOwnerOnly);
+void RecoveryFile::Begin() {
+  if (open_) Abort();
+  open_ = true;
+  writer_.start([this] {
+    failure_.clear();
+    if (!Lock(&failure_)) return;
+    replacement_ =
+        std::make_unique<safe_write::Replacement>(path_, safe_write::Readers::kOwnerOnly);
+  });
 }
 
-}  // namespace
-
-void RecoveryFile::WriteLater(Text text) {
-  if (running_) {
-    waiting_ = std::move(text);
-    return;
-  }
-  Start(std::move(text));
+void RecoveryFile::Append(std::string piece) {
+  waiting_ += static_cast<std::int64_t>(piece.size());
+  writer_.start([this, piece = std::move(piece)] {
+    if (replacement_) replacement_->Write(piece);
+    waiting_ -= static_cast<std::int64_t>(piece.size());
+  });
 }
 
-void RecoveryFile::Start(Text text) {
-  const std::uint64_t number = ++started_;
-  running_ = true;
-  // The lock too is made in the background: the first one takes milliseconds. Whatever touches
-  // it in the window's thread waits for the background first.
-  writer_.start([this, number, text = std::move(text)] {
-    QString failure;
-    const bool ok = Lock(&failure) && WritePieces(path_, text, &failure);
+void RecoveryFile::Commit() {
+  open_ = false;
+  const std::uint64_t number = ++committed_;
+  writer_.start([this, number] {
+    const bool ok = replacement_ && replacement_->Commit();
+    const QString failure = replacement_ ? replacement_->Cause() : failure_;
+    replacement_.reset();
+    last_ok_ = ok;
+    last_failure_ = failure;
     QMetaObject::invokeMethod(
         this,
         [this, number, ok, failure] {
-          running_ = false;
-          if (number > reported_) {
-            reported_ = number;
-            emit written(ok, failure);
-          }
-          if (waiting_) Start(*std::exchange(waiting_, std::nullopt));
+          if (number <= reported_) return;
+          reported_ = number;
+          emit written(ok, failure);
         },
         Qt::QueuedConnection);
   });
 }
 
-void RecoveryFile::Finish() {
-  writer_.waitForDone();
-  waiting_.reset();
-  reported_ = started_;
+void RecoveryFile::Abort() {
+  open_ = false;
+  writer_.start([this] { replacement_.reset(); });
 }
 
-bool RecoveryFile::WriteNow(const Text& text, QString* cause) {
+void RecoveryFile::Finish() {
+  if (open_) Abort();
+  writer_.waitForDone();
+  reported_ = committed_;
+}
+
+bool RecoveryFile::Settle(QString* cause) {
   Finish();
-  ++started_;
-  reported_ = started_;
-  return Lock(cause) && WritePieces(path_, text, cause);
+  if (!last_ok_) *cause = last_failure_;
+  return last_ok_;
 }
 
 void RecoveryFile::Remove() {

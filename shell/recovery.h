@@ -6,11 +6,15 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
+
+namespace safe_write {
+class Replacement;
+}
 
 // Lists kept so that nothing typed is lost: each window keeps its list in a file of its own in
 // the recovery folder, "wiederherstellung" in the user's data folder, a plain UTF-8 text of the
@@ -39,26 +43,35 @@ std::optional<QByteArray> Read(const QString& path, QString* error);
 
 }  // namespace recovery
 
-// The file in which one window keeps its list. It is written in the background, one write at a
-// time: a text handed over while a write runs is written after it, and only the newest such
-// text. Each write is atomic and complete (safe_write), so the file always holds a whole list.
-// A text comes in pieces, written one after the other.
+// The file in which one window keeps its list, written in the background: a text is handed over
+// a piece at a time (Begin, Append, then Commit or Abort), and each piece is written and freed
+// while the next is taken, so that a long list is never held twice in memory. The new text takes
+// the file's place atomically once committed and on the disk (safe_write), so the file always
+// holds a whole list. Texts handed over one after the other are written in that order.
 class RecoveryFile : public QObject {
   Q_OBJECT
 
  public:
   // A file of its own in `folder`, made with the first write.
   RecoveryFile(QString folder, QObject* parent = nullptr);
-  // Waits for a write in progress. The file stays; its lock goes.
+  // Waits for the writes handed over; a text not committed is dropped. The file stays; its lock
+  // goes.
   ~RecoveryFile() override;
 
-  using Text = std::vector<std::string>;
-  void WriteLater(Text text);
-  // Writes `text` at once, after the write in progress; false and `cause` when that fails.
-  bool WriteNow(const Text& text, QString* cause);
-  // Waits for the write in progress and removes the file.
+  void Begin();
+  void Append(std::string piece);
+  // `written` tells how it went.
+  void Commit();
+  void Abort();
+  // Bytes handed over and not yet written.
+  std::int64_t Waiting() const { return waiting_; }
+
+  // Waits for the writes handed over; whether the last text committed is on the disk, and if not
+  // `cause`.
+  bool Settle(QString* cause);
+  // Waits for the writes handed over and removes the file.
   void Remove();
-  // Waits for the write in progress and lets go of the file, for the next start to offer it.
+  // Waits for the writes handed over and lets go of the file, for the next start to offer it.
   void Release();
   // Makes the kept list at `path` this window's file instead of its own, which stays for the
   // next start. False and a German `error` when another window holds it.
@@ -67,20 +80,25 @@ class RecoveryFile : public QObject {
   QString path() const { return path_; }
 
  signals:
-  // After each write in the background; `cause` says in German why it failed.
+  // After each committed text; `cause` says in German why it failed.
   void written(bool ok, const QString& cause);
 
  private:
   bool Lock(QString* cause);
-  void Start(Text text);
+  // Waits for the background, a text begun and not committed dropped.
   void Finish();
 
   QString folder_;
   QString path_;
   std::unique_ptr<QLockFile> lock_;
   QThreadPool writer_;
-  bool running_ = false;
-  std::optional<Text> waiting_;
-  std::uint64_t started_ = 0;   // writes handed to the background
-  std::uint64_t reported_ = 0;  // the newest of them reported, or overtaken by a write now
+  bool open_ = false;  // a text was begun and is not committed or aborted yet
+  // The text being written; only the background touches it.
+  std::unique_ptr<safe_write::Replacement> replacement_;
+  QString failure_;  // why the text being written cannot be; only the background touches it
+  bool last_ok_ = true;  // how the last committed text went, set in the background
+  QString last_failure_;
+  std::atomic<std::int64_t> waiting_ = 0;
+  std::uint64_t committed_ = 0;  // texts committed
+  std::uint64_t reported_ = 0;   // the newest of them reported, or overtaken by a write now
 };

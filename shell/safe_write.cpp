@@ -55,46 +55,6 @@ bool WriteAll(int fd, QByteArrayView bytes) {
   return true;
 }
 
-// 0 when every step went through, else the error number of the first that failed; the new file
-// is gone then.
-int Replace(const QByteArray& target, std::span<const QByteArrayView> pieces, Readers readers) {
-  struct stat old {};
-  const bool exists = ::stat(target.constData(), &old) == 0;
-  if (exists && S_ISDIR(old.st_mode)) return EISDIR;
-  if (exists && ::access(target.constData(), W_OK) != 0) return errno;
-
-  const QByteArray temporary =
-      target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".neu";
-  const mode_t mode = readers == Readers::kOwnerOnly ? 0600 : 0666;
-  const int fd = Retried([&] {
-    return ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  });
-  if (fd < 0) return errno;
-  int error = 0;
-  if (exists && readers == Readers::kAsUsual && ::fchmod(fd, old.st_mode & 07777) != 0) {
-    error = errno;
-  }
-  for (const QByteArrayView piece : pieces) {
-    if (!error && !WriteAll(fd, piece)) error = errno;
-  }
-  if (!error && Retried([&] { return ::fsync(fd); }) != 0) error = errno;
-  // close() reports what the file system only learns at the end (quota, network file systems).
-  if (::close(fd) != 0 && !error && errno != EINTR) error = errno;
-  if (!error && ::rename(temporary.constData(), target.constData()) != 0) error = errno;
-  if (error) {
-    ::unlink(temporary.constData());
-    return error;
-  }
-  // The rename itself reaches the disk with the folder.
-  const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath());
-  const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    Retried([&] { return ::fsync(dir); });
-    ::close(dir);
-  }
-  return 0;
-}
-
 #endif
 
 }  // namespace
@@ -134,35 +94,116 @@ QString Cause(const QString& path, int error_number) {
   }
 }
 
-bool WriteWhole(const QString& path, QByteArrayView bytes, QString* cause, Readers readers) {
-  return WriteWhole(path, std::span<const QByteArrayView>(&bytes, 1), cause, readers);
+#ifdef Q_OS_UNIX
+
+Replacement::Replacement(const QString& path, Readers readers) : target_(Target(path)) {
+  const QByteArray target = QFile::encodeName(target_);
+  struct stat old {};
+  const bool exists = ::stat(target.constData(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode)) {
+    Fail(EISDIR);
+    return;
+  }
+  if (exists && ::access(target.constData(), W_OK) != 0) {
+    Fail(errno);
+    return;
+  }
+  temporary_ =
+      target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".neu";
+  const mode_t mode = readers == Readers::kOwnerOnly ? 0600 : 0666;
+  fd_ = Retried([&] {
+    return ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  });
+  if (fd_ < 0) {
+    Fail(errno);
+    return;
+  }
+  if (exists && readers == Readers::kAsUsual && ::fchmod(fd_, old.st_mode & 07777) != 0) {
+    Fail(errno);
+  }
 }
 
-bool WriteWhole(const QString& path, std::span<const QByteArrayView> pieces, QString* cause,
-                Readers readers) {
-  const QString target = Target(path);
-#ifdef Q_OS_UNIX
-  const int error = Replace(QFile::encodeName(target), pieces, readers);
-  if (error == 0) return true;
-  if (cause) *cause = Cause(target, error);
-  return false;
+Replacement::~Replacement() { Fail(ECANCELED); }
+
+void Replacement::Fail(int error) {
+  if (!error_) error_ = error;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporary_.isEmpty()) ::unlink(temporary_.constData());
+  temporary_.clear();
+}
+
+bool Replacement::Write(QByteArrayView bytes) {
+  if (error_) return false;
+  if (!WriteAll(fd_, bytes)) Fail(errno);
+  return !error_;
+}
+
+bool Replacement::Commit() {
+  if (error_) return false;
+  if (Retried([&] { return ::fsync(fd_); }) != 0) {
+    Fail(errno);
+    return false;
+  }
+  // close() reports what the file system only learns at the end (quota, network file systems).
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0 && errno != EINTR) {
+    Fail(errno);
+    return false;
+  }
+  const QByteArray target = QFile::encodeName(target_);
+  if (::rename(temporary_.constData(), target.constData()) != 0) {
+    Fail(errno);
+    return false;
+  }
+  temporary_.clear();
+  // The rename itself reaches the disk with the folder.
+  const QByteArray folder = QFile::encodeName(QFileInfo(target_).absolutePath());
+  const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    Retried([&] { return ::fsync(dir); });
+    ::close(dir);
+  }
+  return true;
+}
+
 #else
-  Q_UNUSED(readers);
-  // Unbuffered, a failed write is seen by write() itself and commit() refuses.
-  QSaveFile file(target);
-  bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-  for (const QByteArrayView piece : pieces) {
-    written = written && file.write(piece.data(), piece.size()) == piece.size();
-  }
-  if (written && file.commit()) return true;
-  if (cause) {
-    *cause = file.error() == QFileDevice::ResourceError
-                 ? QStringLiteral("Der Datenträger ist voll.")
-                 : QStringLiteral("Der Schreibvorgang ist fehlgeschlagen (%1).")
-                       .arg(file.errorString());
-  }
-  return false;
+
+// Unbuffered, a failed write is seen by write() itself and commit() refuses.
+Replacement::Replacement(const QString& path, Readers) : target_(Target(path)) {
+  file_ = std::make_unique<QSaveFile>(target_);
+  if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) Fail(EIO);
+}
+
+Replacement::~Replacement() = default;
+
+void Replacement::Fail(int error) {
+  if (!error_) error_ = file_ && file_->error() == QFileDevice::ResourceError ? ENOSPC : error;
+  if (file_) file_->cancelWriting();
+}
+
+bool Replacement::Write(QByteArrayView bytes) {
+  if (error_) return false;
+  if (file_->write(bytes.data(), bytes.size()) != bytes.size()) Fail(EIO);
+  return !error_;
+}
+
+bool Replacement::Commit() {
+  if (error_) return false;
+  if (!file_->commit()) Fail(EIO);
+  return !error_;
+}
+
 #endif
+
+QString Replacement::Cause() const { return error_ ? safe_write::Cause(target_, error_) : QString(); }
+
+bool WriteWhole(const QString& path, QByteArrayView bytes, QString* cause, Readers readers) {
+  Replacement file(path, readers);
+  if (file.Write(bytes) && file.Commit()) return true;
+  if (cause) *cause = file.Cause();
+  return false;
 }
 
 }  // namespace safe_write

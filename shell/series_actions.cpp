@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -52,18 +53,22 @@ const QString kNoMemory = QStringLiteral("Dafür reicht der Arbeitsspeicher nich
 
 // Lines taken for the recovery file in one turn of the event loop: about half a millisecond.
 constexpr int kSliceLines = 65536;
+// While this much is handed over and not written, the next slice waits this long.
+constexpr std::int64_t kWaitingBytes = std::int64_t{4} << 20;
+constexpr int kWaitForWriter = 2;
 
-// The list's text as one piece, made in one allocation.
-std::string WholeText(const ListModel& model) {
-  std::size_t size = static_cast<std::size_t>(model.LineCount() - 1);
-  for (int k = 0; k < model.LineCount(); ++k) size += model.Line(k).size();
-  std::string text;
-  text.reserve(size);
-  for (int k = 0; k < model.LineCount(); ++k) {
-    if (k > 0) text += '\n';
-    text += model.Line(k);
+// The list's text from line `first` on, kSliceLines lines of it, with the break before them.
+std::string Slice(const ListModel& model, int first) {
+  const int end = std::min(model.LineCount(), first + kSliceLines);
+  std::size_t size = first > 0 ? 1 : 0;
+  for (int k = first; k < end; ++k) size += model.Line(k).size() + 1;
+  std::string piece;
+  piece.reserve(size);
+  for (int k = first; k < end; ++k) {
+    if (k > 0) piece += '\n';
+    piece += model.Line(k);
   }
-  return text;
+  return piece;
 }
 
 // The settings key of the column last chosen in files with this header.
@@ -130,7 +135,6 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
   keep_timer_.setInterval(1500);
   connect(&keep_timer_, &QTimer::timeout, this, &SeriesActions::KeepChanges);
   slice_timer_.setSingleShot(true);
-  slice_timer_.setInterval(0);
   connect(&slice_timer_, &QTimer::timeout, this, &SeriesActions::TakeSlice);
   connect(&list_, &MeasurementEdit::textChanged, this, [this] {
     if (!keep_timer_.isActive()) keep_timer_.start();
@@ -196,9 +200,15 @@ bool SeriesActions::Save(const QString& path) {
   bool saved = false;
   try {
     Busy busy;
-    std::string bytes = WholeText(list_.model());
-    if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
-    saved = safe_write::WriteWhole(path, bytes, &failure);
+    const ListModel& model = list_.model();
+    safe_write::Replacement file(path, safe_write::Readers::kAsUsual);
+    for (int first = 0; first < model.LineCount(); first += kSliceLines) {
+      file.Write(Slice(model, first));
+    }
+    // Every line ends with a break, the last one too.
+    if (!model.Line(model.LineCount() - 1).empty()) file.Write("\n");
+    saved = file.Commit();
+    failure = file.Cause();
   } catch (const std::bad_alloc&) {
     failure = kNoMemory;
   }
@@ -295,38 +305,38 @@ void SeriesActions::KeepChanges() {
   const std::uint64_t revision = Revision();
   if (revision == kept_revision_ || revision == unchanged_revision_) return;
   if (taking_ && taking_->revision == revision) return;
-  taking_ = Taking{revision, {}, 0, false};
+  if (taking_) recovery_.Abort();
+  taking_ = Taking{revision, 0, false};
+  recovery_.Begin();
   TakeSlice();
 }
 
 void SeriesActions::TakeSlice() {
   if (!taking_) return;
-  // Changed since the last slice: the change's own timer takes it anew.
-  if (Revision() != taking_->revision) return taking_.reset();
+  if (Revision() != taking_->revision) {
+    recovery_.Abort();
+    return taking_.reset();
+  }
+  // The slices handed over before are written first: the list is never held twice in memory.
+  if (recovery_.Waiting() > kWaitingBytes) return slice_timer_.start(kWaitForWriter);
   const ListModel& model = list_.model();
   try {
-    const int first = taking_->next_line;
-    const int end = std::min(model.LineCount(), first + kSliceLines);
-    std::size_t size = first > 0 ? 1 : 0;
-    for (int k = first; k < end; ++k) size += model.Line(k).size() + 1;
-    std::string piece;
-    piece.reserve(size);
-    for (int k = first; k < end; ++k) {
-      if (k > 0) piece += '\n';
-      piece += model.Line(k);
-    }
+    std::string piece = Slice(model, taking_->next_line);
     taking_->values = taking_->values || HoldsValues(piece);
-    taking_->pieces.push_back(std::move(piece));
-    taking_->next_line = end;
+    recovery_.Append(std::move(piece));
+    taking_->next_line = std::min(model.LineCount(), taking_->next_line + kSliceLines);
   } catch (const std::bad_alloc&) {
+    recovery_.Abort();
     taking_.reset();
     return Kept(false, kNoMemory);
   }
-  if (taking_->next_line < model.LineCount()) return slice_timer_.start();
+  if (taking_->next_line < model.LineCount()) return slice_timer_.start(0);
   // An emptied list keeps the last list that held values.
   if (taking_->values) {
     kept_revision_ = taking_->revision;
-    recovery_.WriteLater(std::move(taking_->pieces));
+    recovery_.Commit();
+  } else {
+    recovery_.Abort();
   }
   taking_.reset();
 }
@@ -347,25 +357,37 @@ void SeriesActions::Kept(bool ok, const QString& cause) {
 bool SeriesActions::KeepForRecovery() {
   keep_timer_.stop();
   slice_timer_.stop();
+  if (taking_) recovery_.Abort();
   taking_.reset();
   const std::uint64_t revision = Revision();
   if (revision == unchanged_revision_) {
     recovery_.Remove();
     return false;
   }
+  // Written as in the background, a slice at a time, and waited for.
   QString cause;
   try {
-    std::string text = WholeText(list_.model());
-    if (!HoldsValues(text)) {
+    const ListModel& model = list_.model();
+    bool values = false;
+    recovery_.Begin();
+    for (int first = 0; first < model.LineCount(); first += kSliceLines) {
+      std::string piece = Slice(model, first);
+      values = values || HoldsValues(piece);
+      recovery_.Append(std::move(piece));
+      while (recovery_.Waiting() > kWaitingBytes) QThread::msleep(1);
+    }
+    if (!values) {
+      recovery_.Abort();
       recovery_.Release();
       return false;
     }
-    RecoveryFile::Text pieces;
-    pieces.push_back(std::move(text));
-    const bool kept = recovery_.WriteNow(pieces, &cause);
+    recovery_.Commit();
+    const bool kept = recovery_.Settle(&cause);
     recovery_.Release();
     if (kept) return true;
   } catch (const std::bad_alloc&) {
+    recovery_.Abort();
+    recovery_.Release();
     cause = kNoMemory;
   }
   std::fprintf(stderr, "messwerte: Die Liste konnte nicht in %s gesichert werden: %s\n",

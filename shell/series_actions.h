@@ -87,8 +87,8 @@ class SeriesActions : public QObject {
   // Puts `utf8`, lines parted by '\n', in place of the whole list as one step.
   void Replace(std::string&& utf8);
   void Remember(const QString& path);
-  // Takes the next slice of the list's text for the recovery file, and hands the text over once
-  // it is whole; a change in between starts it anew.
+  // Hands the next slice of the list's text to the recovery file, and commits the text once it
+  // is whole; a change in between drops it, and the change's own timer starts it anew.
   void TakeSlice();
   void Kept(bool ok, const QString& cause);
 
@@ -101,10 +101,9 @@ class SeriesActions : public QObject {
   std::uint64_t kept_revision_;       // and when it was last handed to the recovery file
   RecoveryFile recovery_;
   QTimer keep_timer_;
-  // The text being taken for the recovery file, a slice at each turn of the event loop.
+  // The text being handed to the recovery file, a slice at each turn of the event loop.
   struct Taking {
     std::uint64_t revision;
-    RecoveryFile::Text pieces;
     int next_line = 0;
     bool values = false;
   };
