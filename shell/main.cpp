@@ -46,6 +46,7 @@ extern "C" Q_DECL_EXPORT int MesswerteWindow(int argc, char* argv[], const char*
     window_lifetime::CloseWindowsOnSignals(application);
     window->show();
     window_lifetime::EndWhenDestroyed(application, *window);
+    window_lifetime::KeepListWhenDisplayLost(*window);
     if (open_path) window->OpenAtStart(QString::fromUtf8(open_path));
     QApplication::exec();
     Form1 = nullptr;

@@ -60,7 +60,32 @@ class DestroyWatch : public QAbstractNativeEventFilter {
 };
 #endif
 
+// Qt's message handler is one function for the whole process, so the window it keeps is too.
+TForm1* window_to_keep = nullptr;
+QtMessageHandler earlier_handler = nullptr;
+
+void KeepOnLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (window_to_keep && type == QtWarningMsg &&
+      text.startsWith(QLatin1String("The X11 connection broke"))) {
+    window_to_keep->KeepList();
+  }
+  if (earlier_handler) {
+    earlier_handler(type, context, text);
+  } else {
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+  }
+}
+
 }  // namespace
+
+void KeepListWhenDisplayLost(TForm1& window) {
+  window_to_keep = &window;
+  earlier_handler = qInstallMessageHandler(KeepOnLostDisplay);
+  QObject::connect(&window, &QObject::destroyed, [] {
+    window_to_keep = nullptr;
+    qInstallMessageHandler(earlier_handler);
+  });
+}
 
 void CloseWindowsOnSignals(QCoreApplication& application) {
 #ifdef Q_OS_UNIX

@@ -16,6 +16,10 @@ void CloseWindowsOnSignals(QCoreApplication& application);
 // as a close would, and the program ends.
 void EndWhenDestroyed(QCoreApplication& application, TForm1& window);
 
+// When the connection to the X server breaks, Qt says so and ends the program at once; the
+// window keeps its list first. Until the window is destroyed.
+void KeepListWhenDisplayLost(TForm1& window);
+
 }  // namespace window_lifetime
 
 // The window program's application: an operation that runs out of memory, or fails with any

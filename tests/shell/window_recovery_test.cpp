@@ -102,6 +102,7 @@ int RunWindowProcess(int argc, char* argv[]) {
   window_lifetime::CloseWindowsOnSignals(application);
   window.show();
   window_lifetime::EndWhenDestroyed(application, window);
+  window_lifetime::KeepListWhenDisplayLost(window);
   window.findChild<MeasurementEdit*>("Memo1")->setPlainText("7\n8");
   std::printf("%s\n%llu\n", qPrintable(window.files().RecoveryPath()),
               static_cast<unsigned long long>(window.winId()));
@@ -127,7 +128,8 @@ class WindowRecoveryTest : public QObject {
   void openRefusedWithoutMemory();
   void signalClosesAsAClose_data();
   void signalClosesAsAClose();
-  void destroyedWindowKeepsItsList();
+  void lostWindowKeepsItsList_data();
+  void lostWindowKeepsItsList();
 
  private:
   std::unique_ptr<TForm1> Window() { return OpenWindow(errors_); }
@@ -385,9 +387,18 @@ void WindowRecoveryTest::signalClosesAsAClose() {
   QFile::remove(kept);
 }
 
+void WindowRecoveryTest::lostWindowKeepsItsList_data() {
+  QTest::addColumn<bool>("serverGone");  // else the window destroyed
+  QTest::addColumn<int>("exitCode");
+  QTest::newRow("window destroyed") << false << 0;
+  QTest::newRow("X server gone") << true << 1;  // Qt's own exit code then
+}
+
 // On an X server of its own (Xvfb), another client destroys the window, as xdotool windowclose
-// does.
-void WindowRecoveryTest::destroyedWindowKeepsItsList() {
+// does, or the server ends.
+void WindowRecoveryTest::lostWindowKeepsItsList() {
+  QFETCH(bool, serverGone);
+  QFETCH(int, exitCode);
 #ifndef MESSWERTE_TEST_XCB
   QSKIP("built without libxcb");
 #else
@@ -418,14 +429,19 @@ void WindowRecoveryTest::destroyedWindowKeepsItsList() {
   QTRY_VERIFY_WITH_TIMEOUT(window.canReadLine() || (window.waitForReadyRead(100), false), 5000);
   const auto id = static_cast<xcb_window_t>(window.readLine().trimmed().toULongLong());
   QVERIFY(id != 0);
-  xcb_destroy_window(connection, id);
-  xcb_flush(connection);
+  if (serverGone) {
+    xcb_disconnect(connection);
+    server.kill();
+  } else {
+    xcb_destroy_window(connection, id);
+    xcb_flush(connection);
+  }
   const bool ended = window.waitForFinished(5000);
-  xcb_disconnect(connection);
+  if (!serverGone) xcb_disconnect(connection);
   server.terminate();
   server.waitForFinished(5000);
   QVERIFY(ended);
-  QCOMPARE(window.exitCode(), 0);
+  QCOMPARE(window.exitCode(), exitCode);
   QCOMPARE(ReadAll(kept), QByteArray("7\n8"));
   QFile::remove(kept);
 #endif
