@@ -28,6 +28,28 @@ LineLayout::LineLayout(std::string_view line, const QFont& font, QPaintDevice* d
   }
 }
 
+LineLayout::LineLayout(std::string_view line, LineLayout&& earlier)
+    : LineLayout(line, earlier.font_, earlier.device_) {
+  if (Whole() || earlier.Whole()) return;
+  ascii_ = std::move(earlier.ascii_);
+  // A piece is cut by looking at the bytes up to kPiece after its start: where those are the
+  // same, so are the cut and the width.
+  const auto same = [&](std::size_t start) {
+    const std::size_t end = start + kPiece + 1;
+    return end <= line_.size() && end <= earlier.line_.size() &&
+           line_.substr(start, end - start) == earlier.line_.substr(start, end - start);
+  };
+  pieces_.pop_back();
+  for (int p = 0; p < earlier.PieceCount(); ++p) {
+    const Piece& piece = earlier.pieces_[static_cast<std::size_t>(p)];
+    if (!same(static_cast<std::size_t>(piece.start))) break;
+    pieces_.push_back(piece);
+    auto laid = earlier.laid_.find(p);
+    if (laid != earlier.laid_.end() && !earlier.PreeditIn(p)) laid_.emplace(p, std::move(laid->second));
+  }
+  pieces_.push_back(earlier.pieces_[pieces_.size()]);
+}
+
 LineLayout::~LineLayout() = default;
 
 void LineLayout::SetPreedit(int column, const Preedit* preedit) {

@@ -28,6 +28,9 @@ class LineLayout {
 
   // `line` must stay as it is while the layout is used.
   LineLayout(std::string_view line, const QFont& font, QPaintDevice* device);
+  // Line `line` as an edit made it from `earlier`'s line, which is still there: the pieces
+  // before the edit are taken over as they were measured and laid out.
+  LineLayout(std::string_view line, LineLayout&& earlier);
   ~LineLayout();
   LineLayout(const LineLayout&) = delete;
   LineLayout& operator=(const LineLayout&) = delete;

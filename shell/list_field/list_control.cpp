@@ -64,7 +64,9 @@ void ListControl::CloseChange(bool only_edited) {
 void ListControl::Changed(const LinesChanged& change) {
   text_changed_ = true;
   changed_from_ = std::min(changed_from_, change.first);
-  view_.LinesChanged(change.first);
+  const bool one_line = change.removed.size() == 1 && change.inserted == 1;
+  view_.LinesChanged(change.first,
+                     one_line ? std::optional(change.removed.front()) : std::nullopt);
   announcer_.Changed(change);
   if (changes_open_ == 0) FinishChange(false);
 }

@@ -32,8 +32,17 @@ const LineLayout& ListView::Line(int k, bool preedit) const {
   return *kept;
 }
 
-void ListView::LinesChanged(int first) {
+void ListView::LinesChanged(int first, std::optional<std::string_view> was) {
+  std::unique_ptr<LineLayout> earlier;
+  const auto it = lines_.find(first);
+  if (was && it != lines_.end() && it->second && it->second->Text().data() == was->data() &&
+      it->second->Text().size() == was->size()) {
+    earlier = std::move(it->second);
+  }
   lines_.erase(lines_.lower_bound(first), lines_.end());
+  if (earlier && first < model_.LineCount()) {
+    lines_[first] = std::make_unique<LineLayout>(model_.Line(first), std::move(*earlier));
+  }
 }
 
 void ListView::Update() { area_.viewport()->update(); }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "line_layout.h"
 #include "list_model.h"
@@ -48,8 +49,9 @@ class ListView : public QObject {
   void RestartBlink();
   void StopBlink();
   void ShowDropCaret(std::optional<TextPosition> at);
-  // Lines from `first` on changed, or all of them with the font: they are laid out anew.
-  void LinesChanged(int first);
+  // Lines from `first` on changed, or all of them with the font: they are laid out anew. Where
+  // line `first` was `was` and is replaced by one line, what it shares with it is kept.
+  void LinesChanged(int first, std::optional<std::string_view> was = std::nullopt);
   void Update();
 
  protected:

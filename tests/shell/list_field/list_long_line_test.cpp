@@ -116,7 +116,7 @@ void ListLongLineTest::caretCrossesThePieces_data() {
 }
 
 // Three steps right and back land where they started; the place of each character, clicked,
-// gives its position back.
+// gives its position back; a key typed there draws the line as it would be drawn anew.
 void ListLongLineTest::caretCrossesThePieces() {
   QFETCH(int, column);
   memo()->setPlainText(Values(1'000'000));
@@ -130,6 +130,18 @@ void ListLongLineTest::caretCrossesThePieces() {
   }
   for (int step = 0; step < 3; ++step) QTest::keyClick(memo(), Qt::Key_Left);
   QCOMPARE(memo()->CursorPosition(), (TextPosition{0, column}));
+
+  // Typed into, the line keeps what it measured before the key and looks as if it were new.
+  QTest::keyClick(memo(), Qt::Key_X);
+  const QImage typed = memo()->viewport()->grab().toImage();
+  const int scrolled = memo()->horizontalScrollBar()->value();
+  const QString text = memo()->toPlainText();
+  memo()->setPlainText({});
+  memo()->setPlainText(text);
+  memo()->SetSelection({0, column + 1}, {0, column + 1});
+  memo()->horizontalScrollBar()->setValue(scrolled);
+  QCOMPARE(memo()->horizontalScrollBar()->value(), scrolled);
+  QCOMPARE(memo()->viewport()->grab().toImage(), typed);
 }
 
 void ListLongLineTest::inputMethodSeesTheStretchAroundTheCaret_data() {
