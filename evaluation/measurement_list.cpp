@@ -30,8 +30,9 @@ std::size_t CountLineFeeds(std::string_view all) {
 
 LineViews SplitLines(std::string_view all, LineBreaks breaks) {
   const bool any_cr = breaks != LineBreaks::kLineFeed && all.find('\r') != std::string_view::npos;
-  const bool any_separator =
-      breaks == LineBreaks::kUnicode && all.find("\xe2\x80") != std::string_view::npos;
+  const bool any_separator = (breaks == LineBreaks::kUnicode || breaks == LineBreaks::kFile) &&
+                             all.find("\xe2\x80") != std::string_view::npos;
+  const bool cr_cr_lf = breaks == LineBreaks::kFile;
   LineViews lines;
   lines.reserve(CountLineFeeds(all) + 1);
   std::size_t begin = 0;
@@ -42,7 +43,11 @@ LineViews SplitLines(std::string_view all, LineBreaks breaks) {
     if (at < begin) return;
     std::size_t length = 1;
     if (all[at] == '\r') {
-      if (at + 1 < all.size() && all[at + 1] == '\n') length = 2;
+      if (at + 1 < all.size() && all[at + 1] == '\n') {
+        length = 2;
+      } else if (cr_cr_lf && at + 2 < all.size() && all[at + 1] == '\r' && all[at + 2] == '\n') {
+        length = 3;
+      }
     } else if (all[at] == '\xe2') {
       if (at + 2 >= all.size() || all[at + 1] != '\x80' ||
           (all[at + 2] != '\xa8' && all[at + 2] != '\xa9')) {

@@ -15,6 +15,7 @@ enum class LineBreaks {
   kLineFeed,  // LF only
   kAny,       // LF, CR LF and a lone CR
   kUnicode,   // those and the line and paragraph separators U+2028 and U+2029
+  kFile,      // kUnicode, and CR CR LF as one break: a Windows file converted twice
 };
 
 using LineViews = std::vector<std::string_view, HugePageAllocator<std::string_view>>;
