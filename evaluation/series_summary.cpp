@@ -7,12 +7,13 @@
 
 #include "exception.h"
 #include "formulas.h"
+#include "measurement_list.h"
 #include "presses.h"
 
 namespace messwerte {
 
-void SeriesSummary::Fault(std::string_view line, ParseStatus status) {
-  fault_line_ = count_;
+void SeriesSummary::Fault(std::string_view line, ParseStatus status, std::int64_t number) {
+  fault_line_ = number;
   fault_status_ = status == ParseStatus::kOk ? ParseStatus::kOutOfRange : status;
   fault_text_.assign(line);
 }
@@ -56,18 +57,17 @@ void SeriesSummary::Flush() {
   batched_ = 0;
 }
 
-bool SeriesSummary::Add(std::string_view line) {
-  if (ended_) return false;
+inline bool SeriesSummary::Take(std::string_view line, std::int64_t number) {
   // A list of the window holds fewer lines than an int counts; the series ends where a file
   // holds more.
   if (line.empty() || count_ == INT32_MAX - 1) {
     ended_ = true;
     return false;
   }
-  if (fault_line_ < 0) {
-    const ParseResult result = ParseNumber(line, separator_);
+  if (fault_line_ == 0) {
+    const ParseResult result = ParseNumber(line, read_separator_);
     if (result.status != ParseStatus::kOk || !FitsSingle(result.value)) {
-      Fault(line, result.status);
+      Fault(line, result.status, number);
     } else {
       batch_[static_cast<std::size_t>(batched_)] = result.value;
       if (++batched_ == kBatch) Flush();
@@ -77,26 +77,33 @@ bool SeriesSummary::Add(std::string_view line) {
   return true;
 }
 
+bool SeriesSummary::Add(std::string_view line) {
+  if (ended_) return false;
+  return Take(line, std::int64_t{count_} + 1);
+}
+
+void SeriesSummary::Add(std::span<const std::string_view> lines, std::int64_t first_line) {
+  if (ended_) return;
+  for (const std::string_view line : lines)
+    if (!Take(line, first_line++)) return;
+}
+
 std::size_t SeriesSummary::AddLines(std::string_view text, bool last) {
-  const char* const data = text.data();
-  const std::size_t size = text.size();
-  const bool any_cr = size != 0 && std::memchr(data, '\r', size) != nullptr;
-  std::size_t begin = 0;
-  while (begin < size && !ended_) {
-    std::size_t end;
-    if (!any_cr) {
-      const void* found = std::memchr(data + begin, '\n', size - begin);
-      end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : size;
-    } else {
-      end = text.find_first_of("\r\n", begin);
-      if (end == std::string_view::npos) end = size;
-    }
-    // A line without its break yet, or a CR whose LF may still come, waits for more text.
-    if (!last && (end == size || (text[end] == '\r' && end + 1 == size))) return begin;
-    Add(text.substr(begin, end - begin));
-    begin = end + (end + 1 < size && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+  // A CR at the end waits: its LF may still come.
+  std::size_t cut = text.size();
+  if (!last)
+    while (cut > 0 && text[cut - 1] == '\r') --cut;
+  const LineViews lines = SplitLines(text.substr(0, cut), LineBreaks::kAny);
+  // The last piece is a line without its break yet, or, at the end, the empty text after the
+  // last break, which starts no further line.
+  std::size_t complete = lines.size() - 1;
+  std::size_t taken = static_cast<std::size_t>(lines.back().data() - text.data());
+  if (last) {
+    complete = lines.back().empty() ? complete : lines.size();
+    taken = text.size();
   }
-  return ended_ ? size : std::min(begin, size);
+  for (std::size_t i = 0; i < complete && !ended_; ++i) Add(lines[i]);
+  return ended_ ? text.size() : taken;
 }
 
 // What the press of `result` shows, from the totals: each throws where its operation in the window
@@ -104,7 +111,11 @@ std::size_t SeriesSummary::AddLines(std::string_view text, bool last) {
 std::string SeriesSummary::Text(Result result) const {
   if (result == Result::kCount) return IntToStr(count_);
   // Every operation but the count reads the values up to the faulty line and stops there.
-  if (fault_line_ >= 0) throw Exception(ValueMessage(fault_text_, fault_line_, fault_status_));
+  if (fault_line_ > 0) {
+    throw Exception(ValueMessage(
+        fault_text_, static_cast<int>(std::min<std::int64_t>(fault_line_ - 1, INT_MAX)),
+        fault_status_));
+  }
   const float mean = Mean(totals_.sum, count_);
   switch (result) {
     case Result::kMean:
