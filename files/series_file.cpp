@@ -2,84 +2,39 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <algorithm>
 #include <cstring>
-#include <string_view>
+
+#include "number_text.h"
 
 namespace {
 
 constexpr qint64 kLargest = qint64{1} << 30;
-constexpr qint64 kBlock = qint64{1} << 20;
+constexpr qsizetype kBlock = qsizetype{1} << 20;
 
-std::string_view View(const QByteArray& bytes) {
-  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
+// Keeps nothing: the reading stops once the layout is decided.
+class LayoutOnly final : public series::LineSink {
+ public:
+  bool Decided(const series::Layout&) override { return false; }
+  void Take(std::span<const std::string_view>, std::int64_t) override {}
+};
 
-// memchr must not see the null pointer of an empty view.
-bool Contains(std::string_view text, char c) {
-  return !text.empty() && std::memchr(text.data(), c, text.size()) != nullptr;
-}
-
-bool HasNul(QByteArrayView bytes) {
-  return Contains({bytes.data(), static_cast<std::size_t>(bytes.size())}, '\0');
+// Feeds `bytes` to `reader` a block at a time, as a file is read.
+void ReadAll(const QByteArray& bytes, series::Reader& reader) {
+  for (qsizetype at = 0; at < bytes.size() && !reader.Stopped() && !reader.NotText(); at += kBlock)
+    reader.Feed(std::string_view(bytes.constData() + at,
+                                 static_cast<std::size_t>(std::min(kBlock, bytes.size() - at))));
+  reader.Finish();
 }
 
 QString NotText(const QString& name) {
   return QStringLiteral("„%1“ ist keine Textdatei: sie enthält Null-Bytes.").arg(name);
 }
 
-// The bytes of a file as UTF-8 text without a byte order mark; UTF-8 files keep their array.
-std::optional<QByteArray> Decode(QByteArray bytes, const QString& name, QString* error) {
-  const series::Bom bom = series::DetectBom(bytes);
-  const QByteArrayView rest = QByteArrayView(bytes).sliced(bom.length);
-  QByteArray text;
-  if (bom.encoding != series::Encoding::kUtf8) {
-    // UTF-16 holds zero bytes in every ASCII character: look for NUL characters instead.
-    QStringDecoder decoder(bom.encoding == series::Encoding::kUtf16LE ? QStringConverter::Utf16LE
-                                                                      : QStringConverter::Utf16BE);
-    const QString decoded = decoder.decode(rest);
-    if (decoded.contains(QChar(u'\0'))) {
-      if (error) *error = NotText(name);
-      return std::nullopt;
-    }
-    return decoded.toUtf8();
-  }
-  if (HasNul(rest)) {
-    if (error) *error = NotText(name);
-    return std::nullopt;
-  }
-  // Without a UTF-8 mark, what is not UTF-8 was written in the Windows code page of older lab
-  // software; with one, the mark speaks for the text even where a byte is amiss.
-  if (rest.isValidUtf8()) return std::move(bytes.remove(0, bom.length));
-  // A stray byte after a UTF-8 mark becomes U+FFFD, so the list never holds broken UTF-8.
-  if (bom.length > 0) return QString::fromUtf8(rest).toUtf8();
-  return series::FromWindows1252(rest).toUtf8();
-}
-
 }  // namespace
 
-SeriesFile::SeriesFile(QByteArray text, series::Layout layout)
-    : text_(std::move(text)), layout_(layout) {
-  // The last line's break starts no further line: without it, the text of a file of one column
-  // is the list's text as it stands.
-  if (text_.endsWith("\r\n")) {
-    text_.chop(2);
-  } else if (text_.endsWith('\n') || text_.endsWith('\r')) {
-    text_.chop(1);
-  }
-  const std::string_view all = View(text_);
-  const std::size_t end = all.find_first_of("\r\n");
-  const std::string_view first = all.substr(0, end);
-  if (series::IsHeader(first, layout_)) {
-    if (end == std::string_view::npos) {
-      body_ = text_.size();
-    } else {
-      body_ = static_cast<qsizetype>(end) +
-              (all[end] == '\r' && end + 1 < all.size() && all[end + 1] == '\n' ? 2 : 1);
-    }
-  }
-}
+SeriesFile::SeriesFile(QByteArray bytes, bool utf8)
+    : bytes_(std::move(bytes)), utf8_(utf8), layout_(Decide()) {}
 
 std::optional<SeriesFile> SeriesFile::Open(const QString& path, QString* error) {
   const QFileInfo info(path);
@@ -118,15 +73,11 @@ std::optional<SeriesFile> SeriesFile::Open(const QString& path, QString* error) 
     filled += got;
   }
   bytes.truncate(filled);
-  return Read(std::move(bytes), path, error);
+  return FromBytes(bytes, path, error);
 }
 
 std::optional<SeriesFile> SeriesFile::FromBytes(const QByteArray& bytes, const QString& name,
                                                 QString* error) {
-  return Read(bytes, name, error);
-}
-
-std::optional<SeriesFile> SeriesFile::Read(QByteArray bytes, const QString& name, QString* error) {
   if (bytes.size() > kLargest) {
     if (error) {
       *error =
@@ -134,64 +85,108 @@ std::optional<SeriesFile> SeriesFile::Read(QByteArray bytes, const QString& name
     }
     return std::nullopt;
   }
-  std::optional<QByteArray> text = Decode(std::move(bytes), name, error);
-  if (!text) return std::nullopt;
-  const series::Layout layout = series::DetectLayout(View(*text));
-  return SeriesFile(std::move(*text), layout);
+  // NUL bytes anywhere refuse the file before anything is shown; in UTF-16 a NUL character.
+  bool nul = false, utf8 = true;
+  if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+    for (qsizetype i = 2; i + 1 < bytes.size() && !nul; i += 2)
+      nul = bytes[i] == '\0' && bytes[i + 1] == '\0';
+  } else {
+    nul = bytes.contains('\0');
+    utf8 = QByteArrayView(bytes).sliced(bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0).isValidUtf8();
+  }
+  if (nul) {
+    if (error) *error = NotText(name);
+    return std::nullopt;
+  }
+  return SeriesFile(bytes, utf8);
 }
 
-int SeriesFile::ColumnCount() const { return layout_.columns; }
+series::Layout SeriesFile::Decide(const series::Choices& choices) const {
+  LayoutOnly sink;
+  series::Reader reader(choices, '.', sink);
+  ReadAll(bytes_, reader);
+  series::Layout layout = reader.layout();
+  if (!choices.decimal && !layout.decimal_found) layout.decimal = '\0';
+  return layout;
+}
 
-QStringList SeriesFile::ColumnNames() const {
+QStringList SeriesFile::ColumnNames(const series::Choices& choices) const {
+  const series::Layout layout = Decide(choices);
   QStringList names;
-  if (body_ > 0) {
-    const std::string_view all = View(text_);
-    names = series::Fields(all.substr(0, all.find_first_of("\r\n")), layout_);
-  }
-  for (qsizetype i = 0; i < layout_.columns; ++i) {
+  if (layout.header) names = series::Fields(layout.header_text, layout, utf8_);
+  for (qsizetype i = 0; i < layout.columns; ++i) {
     if (i == names.size()) names.append(QString());
     names[i] = names[i].trimmed();
     if (names[i].isEmpty()) names[i] = QStringLiteral("Spalte %1").arg(i + 1);
   }
+  names.resize(layout.columns);
   return names;
 }
 
 QString SeriesFile::HeaderKey() const {
-  if (body_ == 0) return {};
-  const std::string_view all = View(text_);
-  const std::string_view first = all.substr(0, all.find_first_of("\r\n"));
-  return QString::fromUtf8(first.data(), static_cast<qsizetype>(first.size()));
+  if (!layout_.header) return {};
+  series::Tally tally;
+  tally.utf8 = utf8_;
+  return series::Text(layout_.header_text, layout_, tally);
 }
 
-QList<QStringList> SeriesFile::Preview(int rows) const {
+QList<QStringList> SeriesFile::Preview(int rows, const series::Choices& choices) const {
+  const series::Layout layout = Decide(choices);
   QList<QStringList> preview;
-  series::ForEachLine(View(text_).substr(static_cast<std::size_t>(body_)),
-                      [&](std::string_view line) {
-                        if (preview.size() >= rows) return false;
-                        preview.append(series::Fields(line, layout_));
-                        return true;
-                      });
+  for (const std::string& row : layout.rows) {
+    if (preview.size() >= rows) break;
+    preview.append(series::Fields(row, layout, utf8_));
+  }
   return preview;
 }
 
-QByteArray SeriesFile::Lines(int column) const {
-  const std::string_view body = View(text_).substr(static_cast<std::size_t>(body_));
-  if (column < 0 || column >= layout_.columns) return {};
-  // The usual file: one column, LF, no quotes; its text is the list's text already.
-  if (layout_.separator == '\0' && !Contains(body, '\r') && !Contains(body, '"'))
-    return body_ == 0 ? text_ : text_.sliced(body_);
-  QByteArray lines;
-  lines.reserve(static_cast<qsizetype>(body.size()));
-  std::string scratch;
-  bool first = true;
-  series::ForEachLine(body, [&](std::string_view line) {
-    if (!first) lines.append('\n');
-    first = false;
-    const std::string_view field = series::Field(line, layout_, column, scratch);
-    lines.append(field.data(), static_cast<qsizetype>(field.size()));
+namespace {
+
+// The list's text: the values one a line, with the list's decimal separator.
+class ListSink final : public series::LineSink {
+ public:
+  ListSink(QByteArray& lines, char decimal) : lines_(lines), decimal_(decimal) {}
+  bool Decided(const series::Layout& layout) override {
+    from_ = layout.decimal != decimal_ ? layout.decimal : '\0';
     return true;
-  });
-  // A break left at the end (the file's last break is gone) ends an empty last line.
-  if (!body.empty() && (body.back() == '\n' || body.back() == '\r')) lines.append('\n');
-  return lines;
+  }
+  void Take(std::span<const std::string_view> values, std::int64_t) override {
+    for (const std::string_view value : values) {
+      if (!first_) lines_.append('\n');
+      first_ = false;
+      const qsizetype at = lines_.size();
+      lines_.append(value.data(), static_cast<qsizetype>(value.size()));
+      if (from_ && value.find(from_) != std::string_view::npos &&
+          messwerte::ParseNumber(value, from_).status != messwerte::ParseStatus::kNotANumber)
+        lines_[at + static_cast<qsizetype>(value.find(from_))] = decimal_;
+    }
+  }
+
+ private:
+  QByteArray& lines_;
+  char decimal_;
+  char from_ = '\0';
+  bool first_ = true;
+};
+
+}  // namespace
+
+SeriesFile::Loaded SeriesFile::Read(const series::Choices& choices, char decimal) const {
+  Loaded loaded;
+  ListSink sink(loaded.lines, decimal);
+  series::Reader reader(choices, decimal, sink);
+  ReadAll(bytes_, reader);
+  loaded.layout = reader.layout();
+  loaded.tally = reader.tally();
+  if (!loaded.tally.utf8) loaded.lines = series::Text(loaded.lines.toStdString(), loaded.layout,
+                                                      loaded.tally).toUtf8();
+  return loaded;
+}
+
+QByteArray SeriesFile::Lines(int column) const {
+  if (column < 0 || column >= layout_.columns) return {};
+  series::Choices choices;
+  choices.column = column;
+  const series::Layout layout = Decide(choices);
+  return Read(choices, layout.decimal ? layout.decimal : '.').lines;
 }

@@ -6,13 +6,10 @@
 #include <QStringList>
 #include <optional>
 
-#include "series_layout.h"
+#include "series_reader.h"
 
-// A file of measurement values as the program reads it, for the window and the command line
-// alike: its bytes decoded (UTF-8 with or without BOM, UTF-16 with BOM, else Windows-1252), parted
-// into lines at LF, CR LF or CR and, where the lines hold several fields parted by ';', a tab, or
-// ',' beside a decimal point, into columns. A first line that is no number in its column is a
-// header: it names the columns and is no line of the list.
+// A file of measurement values as the window opens it: its bytes kept whole, read through the one
+// reader of series files (series_reader.h) for the column and the decisions the user settles on.
 class SeriesFile {
  public:
   // Reads the file at `path`. A file that does not exist, cannot be read, is a folder, holds NUL
@@ -23,23 +20,35 @@ class SeriesFile {
   static std::optional<SeriesFile> FromBytes(const QByteArray& bytes, const QString& name,
                                              QString* error);
 
+  // What the reader decides for `choices` (the column takes no part in it); the decimal separator
+  // '\0' where the values show none.
+  series::Layout Decide(const series::Choices& choices = {}) const;
+
   // 1 for a file of one column.
-  int ColumnCount() const;
-  // The header's fields, or "Spalte 1", "Spalte 2", … where there is no header.
-  QStringList ColumnNames() const;
-  // The header line as read, to remember a choice of column by; empty without a header.
+  int ColumnCount() const { return layout_.columns; }
+  // The header's fields, or "Spalte 1", "Spalte 2", … where there is none.
+  QStringList ColumnNames(const series::Choices& choices = {}) const;
+  // The first line that is no comment, as read, to remember a choice of column by; empty where
+  // it is no header.
   QString HeaderKey() const;
   // The first `rows` lines after the header, parted into their fields.
-  QList<QStringList> Preview(int rows = 10) const;
-  // The list's lines for column `column` (from 0): UTF-8, '\n' between lines, quotes taken off,
-  // no header. A row with too few fields gives an empty line at its place.
+  QList<QStringList> Preview(int rows = 10, const series::Choices& choices = {}) const;
+
+  struct Loaded {
+    QByteArray lines;  // UTF-8, '\n' between lines
+    series::Layout layout;
+    series::Tally tally;
+  };
+  // The list's lines for `choices`: the column's values without header, comments and empty cells;
+  // numbers written with another decimal separator than `decimal` get that one.
+  Loaded Read(const series::Choices& choices, char decimal) const;
+  // The column's lines as the file writes them.
   QByteArray Lines(int column) const;
 
  private:
-  SeriesFile(QByteArray text, series::Layout layout);
-  static std::optional<SeriesFile> Read(QByteArray bytes, const QString& name, QString* error);
+  SeriesFile(QByteArray bytes, bool utf8);
 
-  QByteArray text_;  // UTF-8, without a byte order mark, line breaks as in the file
+  QByteArray bytes_;  // as in the file
+  bool utf8_;         // every byte after a mark is UTF-8
   series::Layout layout_;
-  qsizetype body_ = 0;  // where the first line after the header starts
 };

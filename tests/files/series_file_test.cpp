@@ -71,8 +71,8 @@ class SeriesFileTest : public QObject {
                                   << 1 << one;
     QTest::newRow("empty lines stay")
         << QByteArray("1\n\n3\n") << 0 << QByteArray("1\n\n3") << 1 << one;
-    QTest::newRow("empty last line of a table")
-        << QByteArray("1;2\n3;4\n\n") << 0 << QByteArray("1\n3\n") << 2 << two;
+    QTest::newRow("empty last line of a table is no cell")
+        << QByteArray("1;2\n3;4\n\n") << 0 << QByteArray("1\n3") << 2 << two;
     QTest::newRow("empty last line with CR")
         << QByteArray("1\r\r") << 0 << QByteArray("1\n") << 1 << one;
     QTest::newRow("empty file") << QByteArray() << 0 << QByteArray() << 1 << one;
@@ -90,8 +90,12 @@ class SeriesFileTest : public QObject {
         << QByteArray("1,2,3\n4,5,6\n") << 2 << QByteArray("3\n6") << 3
         << QStringList{QStringLiteral("Spalte 1"), QStringLiteral("Spalte 2"),
                        QStringLiteral("Spalte 3")};
-    QTest::newRow("comma header names columns")
-        << QByteArray("Zeit,Wert\n1,5\n2,6\n") << 1 << QByteArray("5\n6") << 2 << zeit_wert;
+    QTest::newRow("comma in a header parts no decimal commas")
+        << QByteArray("Zeit,Wert\n1,5\n2,6\n") << 0 << QByteArray("1,5\n2,6") << 1
+        << QStringList{QStringLiteral("Zeit,Wert")};
+    QTest::newRow("comma header names columns of decimal points")
+        << QByteArray("Zeit,Wert\n1,5.5\n2,6.5\n") << 1 << QByteArray("5.5\n6.5") << 2
+        << zeit_wert;
     QTest::newRow("trailing blanks make no column")
         << QByteArray("1.5\t\n2.5 \n") << 0 << QByteArray("1.5\t\n2.5 ") << 1 << one;
 
@@ -125,10 +129,10 @@ class SeriesFileTest : public QObject {
                        QStringLiteral("Spalte 3")};
 
     // Ragged rows.
-    QTest::newRow("row with too few fields is empty")
-        << QByteArray("1;2\n3\n5;6\n") << 1 << QByteArray("2\n\n6") << 2 << two;
-    QTest::newRow("empty row in a table")
-        << QByteArray("1;2\n\n5;6") << 0 << QByteArray("1\n\n5") << 2 << two;
+    QTest::newRow("row with too few fields is a gap")
+        << QByteArray("1;2\n3\n5;6\n") << 1 << QByteArray("2\n6") << 2 << two;
+    QTest::newRow("empty row in a table is a gap")
+        << QByteArray("1;2\n\n5;6") << 0 << QByteArray("1\n5") << 2 << two;
   }
   void readsLinesOfAColumn() {
     QFETCH(QByteArray, bytes);
