@@ -100,7 +100,9 @@ class CommandLineTest : public QObject {
            "definiert.\n";
     QTest::newRow("values after an empty line")
         << QByteArray("1\n3\n\n100\nx\n") << QStringList() << "C.UTF-8" << 0
-        << Lines({"2", "2", "2.2360680103302", "3", "1", "50"}) << QString();
+        << Lines({"2", "2", "2.2360680103302", "3", "1", "50"})
+        << "messwerte: Hinweis: Die Leerzeile in Zeile 3 beendet die Messreihe; 2 Zeilen danach "
+           "(Zeile 4 bis 5) werden nicht ausgewertet.\n";
     QTest::newRow("column chosen")
         << QByteArray("Zeit;Wert\n0;2\n1;4\n2;6\n") << QStringList{"--spalte", "2"} << "C.UTF-8"
         << 0 << Lines({"3", "4", "4.32049369812012", "6", "2", "50"}) << QString();
@@ -120,7 +122,9 @@ class CommandLineTest : public QObject {
     QTest::newRow("UTF-8 text after the end split across blocks")
         << QByteArray("1\n2\xC2\xB0\n\n").append(QByteArray("\xC3\xA4").repeated(600'000))
         << QStringList() << "C.UTF-8" << 1 << Lines({"2", dash, dash, dash, dash, dash})
-        << "messwerte: '2°' ist kein gültiger Gleitkommawert (Zeile 2).\n";
+        << "messwerte: Hinweis: Die Leerzeile in Zeile 3 beendet die Messreihe; Zeile 4 danach "
+           "wird nicht ausgewertet.\n"
+           "messwerte: '2°' ist kein gültiger Gleitkommawert (Zeile 2).\n";
     QTest::newRow("UTF-16 with BOM")
         << QByteArray(
                "\xFF\xFE"
@@ -133,6 +137,40 @@ class CommandLineTest : public QObject {
         << QByteArray("1\n2\xB0\n") << QStringList() << "C.UTF-8" << 1
         << Lines({"2", dash, dash, dash, dash, dash})
         << "messwerte: '2°' ist kein gültiger Gleitkommawert (Zeile 2).\n";
+
+    // Messages named the list's line: with a header, "Zeile 1" was line 2 of the file.
+    QTest::newRow("file line in a message")
+        << QByteArray("# Messung 3\nWert\n1\nzwei\n") << QStringList() << "C.UTF-8" << 1
+        << Lines({"2", dash, dash, dash, dash, dash})
+        << "messwerte: Hinweis: Eine Kommentarzeile (#) in Zeile 1 übersprungen.\n"
+           "messwerte: 'zwei' ist kein gültiger Gleitkommawert (Zeile 4).\n";
+    // Points were refused under a German locale without a hint.
+    QTest::newRow("points under de_DE, with a notice")
+        << QByteArray("1.5\n2.5\n") << QStringList() << "de_DE.UTF-8" << 0
+        << Lines({"2", "2", "2,06155276298523", "2,5", "1,5", "25"})
+        << "messwerte: Hinweis: Die Datei schreibt Zahlen mit Punkt als Dezimalzeichen, nicht mit "
+           "Komma; sie sind so gelesen.\n";
+    QTest::newRow("--dezimalzeichen punkt says nothing")
+        << QByteArray("1.5\n2.5\n") << QStringList{"--dezimalzeichen", "punkt"} << "de_DE.UTF-8"
+        << 0 << Lines({"2", "2", "2,06155276298523", "2,5", "1,5", "25"}) << QString();
+    QTest::newRow("--dezimalzeichen komma reads points as no numbers")
+        << QByteArray("1.5\n2.5\n") << QStringList{"--dezimalzeichen", "komma"} << "C.UTF-8"
+        << 1 << Lines({"2", dash, dash, dash, dash, dash})
+        << "messwerte: '1.5' ist kein gültiger Gleitkommawert (Zeile 1).\n";
+    QTest::newRow("--dezimalzeichen with another word")
+        << QByteArray("1\n") << QStringList{"--dezimalzeichen", "strich"} << "C.UTF-8" << 2
+        << QString()
+        << "messwerte: --dezimalzeichen ist punkt oder komma.\nAufruf: messwerte --help\n";
+    // A blank cell ended the column: six of 2,225 values, exit 0, nothing said.
+    QTest::newRow("blank cell is skipped and told")
+        << QByteArray("t,co2\n1,400.5\n2,\n3,410.5\n") << QStringList{"--spalte", "2"}
+        << "C.UTF-8" << 0 << Lines({"2", "405.5", "405.530822753906", "410.5", "400.5", "1.23304557800293"})
+        << "messwerte: Hinweis: Eine leere Zelle in Zeile 3 übersprungen.\n";
+    // A decimal comma parted a one-column file into two columns at a line with a unit.
+    QTest::newRow("unit in one line")
+        << QByteArray("13,5\n12,5 °C\n14,5\n") << QStringList() << "de_DE.UTF-8" << 1
+        << Lines({"3", dash, dash, dash, dash, dash})
+        << "messwerte: '12,5 °C' ist kein gültiger Gleitkommawert (Zeile 2).\n";
   }
   void evaluatesAFile() {
     QFETCH(QByteArray, bytes);
@@ -165,7 +203,7 @@ class CommandLineTest : public QObject {
     QTest::newRow("tab separated") << QByteArray("a\tb\n1.5\t2\n3.25\t-4\n") << 0 << "C.UTF-8";
     QTest::newRow("comma separated with header")
         << QByteArray("t,v\n0,1.5\n1,2.5\n2,x\n") << 1 << "C.UTF-8";
-    QTest::newRow("ragged row ends the series") << QByteArray("1;2\n3\n5;6\n") << 1 << "C.UTF-8";
+    QTest::newRow("ragged row is a gap") << QByteArray("1;2\n3\n5;6\n") << 1 << "C.UTF-8";
     QTest::newRow("CR breaks") << QByteArray("Wert\r1,5\r2,5\r") << 0 << "de_DE.UTF-8";
     QTest::newRow("UTF-8 mark and header")
         << QByteArray("\xEF\xBB\xBFL\xC3\xA4nge\n4\n8\n") << 0 << "C.UTF-8";
@@ -183,7 +221,8 @@ class CommandLineTest : public QObject {
         SeriesFile::FromBytes(bytes, QStringLiteral("x"), nullptr);
     QVERIFY(file);
     const QByteArray lines = file->Lines(column);
-    messwerte::SeriesSummary summary(separator);
+    messwerte::SeriesSummary summary(file->Decide().decimal ? file->Decide().decimal : separator,
+                                     separator);
     summary.AddLines(std::string_view(lines.constData(), static_cast<std::size_t>(lines.size())),
                      true);
     const messwerte::SeriesSummary::Fields fields = summary.Finish();
@@ -200,7 +239,11 @@ class CommandLineTest : public QObject {
       arguments << QStringLiteral("--spalte") << QString::number(column + 1);
     const Run run = Start(arguments, lang);
     QCOMPARE(run.out, Lines(six));
-    QCOMPARE(run.err, messages);
+    // The list's lines leave out header and gaps; the command line names the file's lines.
+    static const QRegularExpression line(QStringLiteral(" \\(Zeile \\d+\\)"));
+    QString err = run.err;
+    err.remove(QRegularExpression(QStringLiteral("messwerte: Hinweis: [^\n]*\n")));
+    QCOMPARE(err.remove(line), messages.remove(line));
     QCOMPARE(run.exit_code, fields.errors.empty() ? 0 : 1);
   }
 
@@ -250,6 +293,53 @@ class CommandLineTest : public QObject {
     QCOMPARE(run.err, err);
     QCOMPARE(run.out, QString());
     QCOMPARE(run.exit_code, 2);
+  }
+
+  // A failed write to standard output was reported as success.
+  void failedOutputIsExitStatusTwo_data() {
+    QTest::addColumn<QStringList>("arguments");
+    const QString path = Write(QStringLiteral("voll.txt"), QByteArray("1\n2\n"));
+    QTest::newRow("--auswerten") << QStringList{QStringLiteral("--auswerten"), path};
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")};
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")};
+  }
+  void failedOutputIsExitStatusTwo() {
+    QFETCH(QStringList, arguments);
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(MESSWERTE_PROGRAM), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+             QStringLiteral("messwerte: Die Ausgabe lässt sich nicht schreiben: der Datenträger ist "
+                            "voll.\n"));
+  }
+
+  // Chained arg() calls put the column count into a "%2" of the file's name.
+  void percentInAFileName() {
+    const QString path = Write(QStringLiteral("a%2b%1.csv"), QByteArray("x;y\n1;2\n"));
+    const Run run = Start({QStringLiteral("--auswerten"), path}, QStringLiteral("C.UTF-8"));
+    QCOMPARE(run.err, QStringLiteral("messwerte: „%1“ hat 2 Spalten: 1 „x“, 2 „y“. Bitte eine mit "
+                                     "--spalte N wählen.\n")
+                          .arg(path));
+    QCOMPARE(run.exit_code, 2);
+  }
+
+  // Qt's own options were refused as unknown instead of reaching the window.
+  void qtOptionsReachTheWindow() {
+    const QString path = Write(QStringLiteral("qt.txt"), QByteArray("2\n"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MESSWERTE_PROGRAM),
+                  {QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                   QStringLiteral("-style=fusion"), path});
+    QVERIFY(process.waitForStarted());
+    QVERIFY2(!process.waitForFinished(2000), process.readAllStandardError().constData());
+    process.kill();
+    process.waitForFinished();
   }
 
   // The window is a module the program loads: with a file named, the window comes up and
