@@ -145,25 +145,25 @@ namespace {
 // The list's text: the values one a line, with the list's decimal separator.
 class ListSink final : public series::LineSink {
  public:
-  ListSink(QByteArray& lines, char decimal) : lines_(lines), decimal_(decimal) {}
+  ListSink(std::string& lines, char decimal) : lines_(lines), decimal_(decimal) {}
   bool Decided(const series::Layout& layout) override {
     from_ = layout.decimal != decimal_ ? layout.decimal : '\0';
     return true;
   }
   void Take(std::span<const std::string_view> values, std::int64_t) override {
     for (const std::string_view value : values) {
-      if (!first_) lines_.append('\n');
+      if (!first_) lines_ += '\n';
       first_ = false;
-      const qsizetype at = lines_.size();
-      lines_.append(value.data(), static_cast<qsizetype>(value.size()));
+      const std::size_t at = lines_.size();
+      lines_.append(value);
       if (from_ && value.find(from_) != std::string_view::npos &&
           messwerte::ParseNumber(value, from_).status != messwerte::ParseStatus::kNotANumber)
-        lines_[at + static_cast<qsizetype>(value.find(from_))] = decimal_;
+        lines_[at + value.find(from_)] = decimal_;
     }
   }
 
  private:
-  QByteArray& lines_;
+  std::string& lines_;
   char decimal_;
   char from_ = '\0';
   bool first_ = true;
@@ -178,8 +178,8 @@ SeriesFile::Loaded SeriesFile::Read(const series::Choices& choices, char decimal
   ReadAll(bytes_, reader);
   loaded.layout = reader.layout();
   loaded.tally = reader.tally();
-  if (!loaded.tally.utf8) loaded.lines = series::Text(loaded.lines.toStdString(), loaded.layout,
-                                                      loaded.tally).toUtf8();
+  if (!loaded.tally.utf8)
+    loaded.lines = series::Text(loaded.lines, loaded.layout, loaded.tally).toUtf8().toStdString();
   return loaded;
 }
 
@@ -188,5 +188,6 @@ QByteArray SeriesFile::Lines(int column) const {
   series::Choices choices;
   choices.column = column;
   const series::Layout layout = Decide(choices);
-  return Read(choices, layout.decimal ? layout.decimal : '.').lines;
+  const std::string lines = Read(choices, layout.decimal ? layout.decimal : '.').lines;
+  return QByteArray(lines.data(), static_cast<qsizetype>(lines.size()));
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 
 #include "series_reader.h"
 
@@ -35,7 +36,7 @@ class SeriesFile {
   QList<QStringList> Preview(int rows = 10, const series::Choices& choices = {}) const;
 
   struct Loaded {
-    QByteArray lines;  // UTF-8, '\n' between lines
+    std::string lines;  // UTF-8, '\n' between lines
     series::Layout layout;
     series::Tally tally;
   };

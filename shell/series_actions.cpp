@@ -20,8 +20,10 @@
 #include <string>
 
 #include "column_dialog.h"
+#include "decimal_separator.h"
 #include "measurement_edit.h"
 #include "regular_file.h"
+#include "reading_notes.h"
 #include "safe_write.h"
 #include "series_file.h"
 
@@ -119,10 +121,10 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
   };
   ChooseColumn = [this](const QString& path, const SeriesFile& file,
-                        int preselected) -> std::optional<int> {
-    ColumnDialog dialog(path, file.ColumnNames(), file.Preview(10), preselected, &window_);
+                        int preselected) -> std::optional<series::Choices> {
+    ColumnDialog dialog(path, file, preselected, DecimalSeparator(), &window_);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return dialog.Column();
+    return dialog.Choices();
   };
 
   connect(open_, &QAction::triggered, this, &SeriesActions::OpenChosen);
@@ -168,26 +170,33 @@ bool SeriesActions::OpenRegular(const QString& path) {
     ShowError(error);
     return false;
   }
-  int column = 0;
+  series::Choices choices;
   if (file->ColumnCount() > 1) {
     QSettings settings(QStringLiteral("messwerte"), QStringLiteral("messwerte"));
     const QString key = ColumnKey(file->HeaderKey());
-    const int remembered = key.isEmpty() ? 0 : settings.value(key, 0).toInt();
-    const std::optional<int> chosen = ChooseColumn(path, *file, remembered);
-    if (!chosen || *chosen < 0 || *chosen >= file->ColumnCount()) return false;
-    column = *chosen;
-    if (!key.isEmpty()) settings.setValue(key, column);
+    // The column last chosen in files with this header, else the first of numbers.
+    const int first_numeric = file->Decide().first_numeric_column;
+    const int remembered = key.isEmpty() ? first_numeric : settings.value(key, first_numeric).toInt();
+    const std::optional<series::Choices> chosen = ChooseColumn(path, *file, remembered);
+    if (!chosen || chosen->column < 0 || chosen->column >= file->ColumnCount()) return false;
+    choices = *chosen;
+    if (!key.isEmpty()) settings.setValue(key, choices.column);
   }
   Busy busy;
-  // One copy of the lines at a time: the file's text goes before the list takes its lines.
+  const char decimal = DecimalSeparator();
+  QString notice;
   std::string utf8;
   {
-    const QByteArray lines = file->Lines(column);
+    // One copy of the lines at a time: the file's bytes go before the list takes its lines.
+    SeriesFile::Loaded loaded = file->Read(choices, decimal);
+    notice = series::OpenedNote(QFileInfo(path).fileName(), file->ColumnNames(choices),
+                                choices.column, loaded.layout, loaded.tally, decimal);
     file.reset();
-    utf8.assign(lines.constData(), static_cast<std::size_t>(lines.size()));
+    utf8 = std::move(loaded.lines);
   }
   Replace(std::move(utf8));
   Remember(path);
+  ShowNotice(notice, {});
   return true;
 }
 

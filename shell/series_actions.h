@@ -11,6 +11,7 @@
 #include <string>
 
 #include "recovery.h"
+#include "series_reader.h"
 
 class MeasurementEdit;
 class QAction;
@@ -43,7 +44,8 @@ class SeriesActions : public QObject {
   std::function<void(const QString& text)> ClearNotice;
   std::function<QString(const QString& folder)> ChooseFileToOpen;
   std::function<QString(const QString& suggestion)> ChooseFileToSave;
-  std::function<std::optional<int>(const QString& path, const SeriesFile& file, int preselected)>
+  std::function<std::optional<series::Choices>(const QString& path, const SeriesFile& file,
+                                                int preselected)>
       ChooseColumn;
 
   // Reads the file into the list; a refused file is reported and leaves the list as it was, as

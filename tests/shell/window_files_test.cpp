@@ -331,10 +331,14 @@ void WindowFilesTest::columnIsAskedAndRemembered() {
   QList<int> preselections;
   QList<QStringList> names;
   std::optional<int> answer;
-  const auto ask = [&](const QString&, const SeriesFile& file, int preselected) {
+  const auto ask = [&](const QString&, const SeriesFile& file,
+                       int preselected) -> std::optional<series::Choices> {
     preselections << preselected;
     names << file.ColumnNames();
-    return answer;
+    if (!answer) return std::nullopt;
+    series::Choices choices;
+    choices.column = *answer;
+    return choices;
   };
   window_->files().ChooseColumn = ask;
   memo()->setPlainText("7");
@@ -343,7 +347,8 @@ void WindowFilesTest::columnIsAskedAndRemembered() {
   QCOMPARE(memo()->toPlainText(), QStringLiteral("7"));
   answer = 1;
   QVERIFY(window_->files().Open(logger));
-  QCOMPARE(memo()->toPlainText(), QStringLiteral("20,5\n21"));
+  // The file's decimal commas in the list of an English window are points: the list reads back.
+  QCOMPARE(memo()->toPlainText(), QStringLiteral("20.5\n21"));
   answer = 2;
   QVERIFY(window_->files().Open(logger));
   QCOMPARE(memo()->toPlainText(), QStringLiteral("1013\n1012"));
