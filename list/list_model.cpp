@@ -155,6 +155,37 @@ void ListModel::Erase(TextPosition from, TextPosition to, Merge merge) {
   Replace(from, to, {}, merge);
 }
 
+void ListModel::InsertLines(int k, std::string_view text, bool join) {
+  k = std::clamp(k, 0, LineCount());
+  Lines fresh = SplitLines(Keep(std::string(text)));
+  const int count = static_cast<int>(fresh.size());
+  Selection selection = selection_;
+  for (TextPosition* position : {&selection.anchor, &selection.cursor}) {
+    if (position->line >= k) position->line += count;
+  }
+  Change change{k, 0, std::move(fresh), {}, 0};
+  Swap(change);
+  Touch();
+  if (join && open_steps_ == 0 && redo_.empty() && !undo_.empty() &&
+      undo_.back().merge == Merge::kLines) {
+    Change& last = undo_.back().changes.back();
+    if (last.lines.empty() && last.run.empty() && last.first + last.count == k) {
+      last.count += count;
+      selection_ = undo_.back().after = selection;
+      Tell(change);
+      Tidy();
+      return;
+    }
+  }
+  const bool outermost = open_steps_ == 0;
+  OpenStep();
+  open_.changes.push_back(std::move(change));
+  run_ = nullptr;
+  if (outermost) open_.merge = Merge::kLines;
+  selection_ = selection;
+  CloseStep();
+}
+
 void ListModel::OpenStep() {
   if (open_steps_++ > 0) return;
   open_ = Step{{}, selection_, selection_, Merge::kNone};

@@ -47,8 +47,9 @@ class ListModel final : public messwerte::MeasurementList {
     TextPosition End() const { return std::max(anchor, cursor); }
   };
 
-  // Edits of these kinds that follow each other on one line undo as one.
-  enum class Merge { kNone, kTyping, kDeleting };
+  // Edits of these kinds that follow each other on one line undo as one; kLines marks whole
+  // lines put in by InsertLines.
+  enum class Merge { kNone, kTyping, kDeleting, kLines };
 
   // What one change did, told to the listener once it is in place.
   struct LinesChanged {
@@ -104,6 +105,12 @@ class ListModel final : public messwerte::MeasurementList {
   void InsertOwned(std::string&& text, Merge merge = Merge::kNone);
   // Removes the text between two positions; the cursor goes where it was.
   void Erase(TextPosition from, TextPosition to, Merge merge = Merge::kNone);
+
+  // Puts the lines of `text` (parted by '\n') in before line k, or after the last line with
+  // k == LineCount(), as one undo step; the selection stays on the text it was on. With `join`,
+  // lines that go in right after those that the newest undo step put in this way join that
+  // step, so that lines arriving in batches undo as one.
+  void InsertLines(int k, std::string_view text, bool join);
 
   // Edits between these two calls undo as one step; steps may nest.
   void OpenStep();
