@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "decimal_separator.h"
+#include "record_command.h"
 #include "presses.h"
 #include "reading_notes.h"
 #include "series_reader.h"
@@ -173,6 +174,8 @@ QString Help() {
   return QStringLiteral(
       "Aufruf: messwerte [DATEI]\n"
       "       messwerte --auswerten DATEI [--spalte N] [--dezimalzeichen punkt|komma]\n"
+      "       messwerte --aufnehmen GERÄT [--baud N] [--abfrage BEFEHL --intervall MS]\n"
+      "                 [--anzahl N | --dauer SEKUNDEN]\n"
       "\n"
       "Ohne --auswerten öffnet messwerte das Fenster, mit DATEI stehen deren Werte in der Liste.\n"
       "\n"
@@ -183,7 +186,9 @@ QString Help() {
       "  --spalte N         Die N-te Spalte (ab 1) einer Datei mit mehreren Spalten.\n"
       "  --dezimalzeichen punkt|komma\n"
       "                     Das Dezimalzeichen der Werte in DATEI; sonst ergibt es sich aus\n"
-      "                     den Werten, und wo sie keines zeigen, aus der Spracheinstellung.\n"
+      "                     den Werten, und wo sie keines zeigen, aus der Spracheinstellung.\n") +
+         RecordingHelp() +
+         QStringLiteral(
       "  -h, --help         Zeigt diese Hilfe.\n"
       "  -v, --version      Zeigt die Version.\n"
       "Qt-Optionen wie -platform oder -style gelten für das Fenster.\n"
@@ -192,7 +197,9 @@ QString Help() {
       "Ausgelassenes (Kommentare, leere Zellen, Zeilen nach einer Leerzeile) und ein anderes\n"
       "Dezimalzeichen stehen als \"messwerte: Hinweis: …\" in der Fehlerausgabe.\n"
       "Rückgabewert: 0 alle sechs Werte berechnet, 1 eine Auswertung schlug fehl,\n"
-      "2 Datei nicht lesbar, Ausgabe nicht schreibbar oder falsche Angabe.\n");
+      "2 Datei nicht lesbar, Ausgabe nicht schreibbar oder falsche Angabe.\n"
+      "Bei --aufnehmen: 0 beendet nach Anzahl, Dauer oder Strg+C, 1 Verbindung abgebrochen,\n"
+      "2 Gerät nicht zu öffnen oder falsche Angabe.\n");
 }
 
 }  // namespace
@@ -226,6 +233,7 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
                                    QStringLiteral("Das Dezimalzeichen der Werte."),
                                    QStringLiteral("punkt|komma"));
   parser.addOptions({help, version, evaluate, column, decimal});
+  parser.addOptions(RecordingOptions());
   parser.addPositionalArgument(QStringLiteral("DATEI"),
                                QStringLiteral("Datei, deren Werte das Fenster zeigt."));
 
@@ -253,6 +261,10 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
         parser.isSet(help) ? Help()
                            : QStringLiteral("messwerte %1\n").arg(QStringLiteral(MESSWERTE_VERSION));
     command.exit_code = Print(stdout, text) ? 0 : OutputFailed();
+    return command;
+  }
+  if (const std::optional<int> recorded = RecordIfAsked(parser, argc, argv)) {
+    command.exit_code = recorded;
     return command;
   }
   const QStringList files = parser.positionalArguments();
