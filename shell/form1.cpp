@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
@@ -53,6 +54,15 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Designed(new QWidget(this)) {
   // Only its own notice: another may have taken its place meanwhile.
   Files->ClearNotice = [this](const QString& text) {
     if (Notices->text() == text) Notices->Clear();
+  };
+  // The recording's status stands below the results, where the window has room.
+  auto* recording_status = new QLabel(Designed);
+  recording_status->setObjectName(QStringLiteral("lblAufnahme"));
+  recording_status->setGeometry(272, 296, 400, 88);
+  Recording = new RecordingControl(*Memo1, *this, *recording_status);
+  Recording->KeepForRecovery = [this] { Files->KeepChanges(); };
+  Recording->ShowNotice = [this](const QString& text) {
+    Notices->Show(text, {{tr("Wieder aufnehmen…"), [this] { Recording->StartChosen(); }}});
   };
 
   connect(btnAnzahl, &QPushButton::clicked, this, &TForm1::btnAnzahlClick);
@@ -235,6 +245,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::KeepList() {
   if (std::exchange(list_kept_, true)) return;
+  // A recording's last values go into the list first.
+  Recording->Stop();
   Files->KeepForRecovery();
 }
 

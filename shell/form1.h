@@ -7,6 +7,7 @@
 #include "evaluation.h"
 #include "notice_line.h"
 #include "output_edit.h"
+#include "recording_control.h"
 #include "series_actions.h"
 #include "ui_form1.h"
 
@@ -38,6 +39,7 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   QMenuBar& menuBar() { return *Menus; }
   // What Hilfe → Über says.
   static QString AboutText();
+  RecordingControl& recording() { return *Recording; }
 
   void btnAnzahlClick();
   void btnMittelwertClick();
@@ -96,6 +98,7 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   int list_room_ = 0;    // the designed area's height that is not the list's
   bool placed_ = false;
   SeriesActions* Files;
+  RecordingControl* Recording;
   // The values read from Memo1, kept for the next press.
   messwerte::KeptValues KeptValues;
 };
