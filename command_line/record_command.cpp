@@ -117,10 +117,9 @@ class Session {
 
   void Progress() {
     const double seconds = clock_.isValid() ? clock_.elapsed() / 1000.0 : 0.0;
-    const QString text =
-        QStringLiteral("\r\033[Kmesswerte: %1 Werte in %2 s")
-            .arg(written_)
-            .arg(QLocale::system().toString(seconds, 'f', 1));
+    const QString text = QStringLiteral("\r\033[Kmesswerte: %1 Werte in %2 s")
+                             .arg(written_)
+                             .arg(QLocale::system().toString(seconds, 'f', 1));
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
     progress_shown_ = true;
@@ -178,7 +177,8 @@ QString RecordingHelp() {
 std::optional<int> RecordIfAsked(const QCommandLineParser& parser, int argc, char* argv[]) {
   if (!parser.isSet(kRecord)) {
     for (const QString& name : {kBaud, kQuery, kInterval, kCount, kDuration}) {
-      if (parser.isSet(name)) return Bad(QStringLiteral("--%1 gilt nur mit --aufnehmen.").arg(name));
+      if (parser.isSet(name))
+        return Bad(QStringLiteral("--%1 gilt nur mit --aufnehmen.").arg(name));
     }
     return std::nullopt;
   }

@@ -24,8 +24,8 @@ void LineSplitter::Feed(std::string_view bytes,
     overlong_ = false;
   };
   while (i < bytes.size()) {
-    std::size_t end;      // where the line ends in `bytes`
-    std::size_t next;     // where the next one begins
+    std::size_t end;   // where the line ends in `bytes`
+    std::size_t next;  // where the next one begins
     if (end_ == LineEnd::kFound) {
       end = bytes.find_first_of("\r\n", i);
       if (end == std::string_view::npos) break;

@@ -31,8 +31,8 @@ class LineSplitter {
   LineEnd end_;
   LineEnd found_ = LineEnd::kFound;
   std::string rest_;
-  bool after_cr_ = false;   // the last piece ended a line with CR; an LF next belongs to it
-  bool overlong_ = false;   // the line under way was already longer than kLongest
+  bool after_cr_ = false;  // the last piece ended a line with CR; an LF next belongs to it
+  bool overlong_ = false;  // the line under way was already longer than kLongest
 };
 
 }  // namespace recording

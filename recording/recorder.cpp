@@ -153,8 +153,8 @@ void Recorder::Start() {
     connect(&connect_timer_, &QTimer::timeout, this, [this, socket] {
       socket->disconnect(this);
       socket->abort();
-      Finish(End::kNotOpened, QStringLiteral("%1 antwortet nicht.")
-                                  .arg(Quoted(source_.device.trimmed())));
+      Finish(End::kNotOpened,
+             QStringLiteral("%1 antwortet nicht.").arg(Quoted(source_.device.trimmed())));
     });
     connect_timer_.start(kConnectMs);
     socket->connectToHost(address_->host, address_->port);
@@ -249,8 +249,7 @@ void Recorder::Count(Skip reason, std::string_view line) {
 }
 
 void Recorder::SendQuery() {
-  if (device_ && device_->isOpen())
-    device_->write(source_.query + LineEndBytes(splitter_.Found()));
+  if (device_ && device_->isOpen()) device_->write(source_.query + LineEndBytes(splitter_.Found()));
 }
 
 void Recorder::Finish(End how, const QString& message) {

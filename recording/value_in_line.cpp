@@ -11,9 +11,12 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsMark(char c) { return c == '.' || c == ','; }
 bool IsSign(char c) { return c == '+' || c == '-'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 bool IsLetter(char c) {
-  return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+  return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
 }
 
 // Field `n` (from 1) of `line`; none when the line has fewer. Blanks part fields in runs, the

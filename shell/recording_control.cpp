@@ -20,6 +20,7 @@ RecordingControl::RecordingControl(MeasurementEdit& list, QWidget& window, QLabe
   stop_->setShortcut(Qt::Key_Escape);
   stop_->setShortcutContext(Qt::WindowShortcut);
   stop_->setEnabled(false);
+  stop_->setVisible(false);
   list_.addAction(record_);
   list_.addAction(stop_);
   connect(record_, &QAction::triggered, this, &RecordingControl::StartChosen);
@@ -83,10 +84,17 @@ void RecordingControl::Start(const recording::Source& source) {
     ShowStatus();
   });
   connect(recorder_.get(), &recording::Recorder::ended, this, &RecordingControl::Ended);
-  record_->setEnabled(false);
-  stop_->setEnabled(true);  // also while a network instrument is still being reached
+  ShowRecording(true);  // stopping also while a network instrument is still being reached
   ShowStatus();
   recorder_->Start();
+}
+
+// The menus offer starting or stopping, whichever can be done.
+void RecordingControl::ShowRecording(bool recording) {
+  record_->setEnabled(!recording);
+  record_->setVisible(!recording);
+  stop_->setEnabled(recording);
+  stop_->setVisible(recording);
 }
 
 void RecordingControl::Stop() {
@@ -113,8 +121,7 @@ void RecordingControl::Ended(recording::End how, const QString& message) {
   status_timer_.stop();
   recovery_.stop();
   if (std::exchange(unkept_, false) && KeepForRecovery) KeepForRecovery();
-  stop_->setEnabled(false);
-  record_->setEnabled(true);
+  ShowRecording(false);
   ended_text_.clear();
   ShowStatus();
   if (how == recording::End::kLost) {

@@ -59,6 +59,7 @@ class RecordingControl : public QObject {
   void Flush();
   void ShowStatus();
   void Ended(recording::End how, const QString& message);
+  void ShowRecording(bool recording);
 
   MeasurementEdit& list_;
   QWidget& window_;

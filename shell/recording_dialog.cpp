@@ -62,11 +62,10 @@ RecordingDialog::RecordingDialog(QWidget* parent)
       interval_(new QSpinBox(this)),
       value_(Choices(this, {{tr("die erste Zahl der Zeile"), 0}, {tr("die Zahl in Feld"), 1}})),
       field_(new QSpinBox(this)),
-      delimiter_(Choices(
-          this, {{tr("Leerraum"), int(recording::ValueRule::Delimiter::kBlanks)},
-                 {tr("Semikolon"), int(recording::ValueRule::Delimiter::kSemicolon)},
-                 {tr("Komma"), int(recording::ValueRule::Delimiter::kComma)},
-                 {tr("Tabulator"), int(recording::ValueRule::Delimiter::kTab)}})),
+      delimiter_(Choices(this, {{tr("Leerraum"), int(recording::ValueRule::Delimiter::kBlanks)},
+                                {tr("Semikolon"), int(recording::ValueRule::Delimiter::kSemicolon)},
+                                {tr("Komma"), int(recording::ValueRule::Delimiter::kComma)},
+                                {tr("Tabulator"), int(recording::ValueRule::Delimiter::kTab)}})),
       mark_(Choices(this, {{tr("automatisch erkennen"), int(recording::ValueRule::Mark::kFound)},
                            {tr("Punkt"), int(recording::ValueRule::Mark::kPoint)},
                            {tr("Komma"), int(recording::ValueRule::Mark::kComma)}})),
@@ -221,8 +220,7 @@ recording::Source RecordingDialog::Remembered() {
   source.query = settings.value(QStringLiteral("Abfrage")).toByteArray();
   source.interval_ms = number("Intervall", source.interval_ms);
   source.rule.field = number("Feld", 0);
-  source.rule.delimiter =
-      static_cast<recording::ValueRule::Delimiter>(number("Feldtrenner", ' '));
+  source.rule.delimiter = static_cast<recording::ValueRule::Delimiter>(number("Feldtrenner", ' '));
   source.rule.mark = static_cast<recording::ValueRule::Mark>(number("Dezimalzeichen", 0));
   return source;
 }

@@ -30,9 +30,8 @@ class FakeInstrument {
     }
     const QString far = dir_.filePath(QStringLiteral("instrument"));
     device_ = dir_.filePath(QStringLiteral("device"));
-    socat_.start(QStringLiteral("socat"),
-                 {QStringLiteral("pty,raw,echo=0,link=") + far,
-                  QStringLiteral("pty,raw,echo=0,link=") + device_});
+    socat_.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + far,
+                                           QStringLiteral("pty,raw,echo=0,link=") + device_});
     if (!socat_.waitForStarted()) qFatal("socat does not start");
     QElapsedTimer clock;
     clock.start();

@@ -59,10 +59,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"LF", LineEnd::kFound, "1\n2\n\n3", {"1", "2", ""}, "3", LineEnd::kLf},
         Case{"CR LF", LineEnd::kFound, "1\r\n2\r\n\r\n", {"1", "2", ""}, "", LineEnd::kCrLf},
         Case{"CR", LineEnd::kFound, "1\r2\r\r", {"1", "2", ""}, "", LineEnd::kCr},
-        Case{"CR LF set keeps a lone CR", LineEnd::kCrLf, "1\r2\r\n3\n4\r\n", {"1\r2", "3\n4"},
-             "", LineEnd::kCrLf},
-        Case{"LF set keeps the CR", LineEnd::kLf, "1\r\n2\r\n", {"1\r", "2\r"}, "",
-             LineEnd::kLf},
+        Case{"CR LF set keeps a lone CR",
+             LineEnd::kCrLf,
+             "1\r2\r\n3\n4\r\n",
+             {"1\r2", "3\n4"},
+             "",
+             LineEnd::kCrLf},
+        Case{"LF set keeps the CR", LineEnd::kLf, "1\r\n2\r\n", {"1\r", "2\r"}, "", LineEnd::kLf},
         Case{"CR set", LineEnd::kCr, "1\r\n2\r", {"1", "\n2"}, "", LineEnd::kCr}));
 
 TEST(LineSplitter, KeepsOnlyTheEndOfAnOverlongLine) {

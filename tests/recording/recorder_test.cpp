@@ -71,8 +71,8 @@ class RecorderTest : public QObject {
       QTest::addRow("%s, TCP", name)
           << FakeInstrument::Link::kTcp << int(mark) << pieces << values << skipped;
     };
-    both("LF, a half line at the start", '.', {"5\n1.5\n2.25\n-3\n"},
-         {"1.5", "2.25", "-3"}, "1 (1 Zeilenrest am Anfang)");
+    both("LF, a half line at the start", '.', {"5\n1.5\n2.25\n-3\n"}, {"1.5", "2.25", "-3"},
+         "1 (1 Zeilenrest am Anfang)");
     both("CR LF split inside the line end", '.', {"\r\n1.5\r", "\n2.", "25\r\n-3\r\n"},
          {"1.5", "2.25", "-3"}, {});
     both("CR, each byte written alone", '.', {"\r", "1", "2", ".", "5", "\r", "7", "\r"},
@@ -80,10 +80,9 @@ class RecorderTest : public QObject {
     both("lines without a value mixed in", '.',
          {"\nOK\n\nU=12.5 V\n+1.2500E+01VDC\nCH1: -0.5\n9.9E37\n4\n"},
          {"12.5", "+1.2500E+01", "-0.5", "4"}, "3 (1 leer, 1 ohne Zahl, 1 Überlauf (9,9E37))");
-    both("decimal comma found, shown with the list's point", '.',
-         {"\n12,5\n13,25 V\n1.5\n"}, {"12.5", "13.25"}, "1 (1 Zahl unklar)");
-    both("decimal point shown with the list's comma", ',', {"\n0.125\n-7\n"},
-         {"0,125", "-7"}, {});
+    both("decimal comma found, shown with the list's point", '.', {"\n12,5\n13,25 V\n1.5\n"},
+         {"12.5", "13.25"}, "1 (1 Zahl unklar)");
+    both("decimal point shown with the list's comma", ',', {"\n0.125\n-7\n"}, {"0,125", "-7"}, {});
   }
 
   void takesTheValuesSent() {

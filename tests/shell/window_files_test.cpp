@@ -575,7 +575,8 @@ void WindowFilesTest::recoveryIsOfferedOnTheNextStart() {
   Reopen();
   QCOMPARE(memo()->toPlainText(), QString());  // the list starts empty all the same
   const QStringList offered = ContextMenu(*memo(), kRestore);
-  QCOMPARE(offered.mid(offered.size() - 3), QStringList({kOpen, kSave, kRestore}));
+  QCOMPARE(offered.mid(offered.size() - 4),
+           QStringList({kOpen, kSave, kRestore, QStringLiteral("Messwerte &aufnehmen…")}));
   QCOMPARE(memo()->toPlainText(), QStringLiteral("5\n6"));
   QCOMPARE(memo()->CursorPosition(), TextPosition{});
   Undo();

@@ -599,10 +599,12 @@ void WindowTest::contextMenuOffersTheEdits() {
   const QPoint at = PointAt(0, false);
   QContextMenuEvent event(QContextMenuEvent::Mouse, at, memo()->viewport()->mapToGlobal(at));
   QApplication::sendEvent(memo()->viewport(), &event);
-  // The window's file actions follow; restoring only once there is a list to restore.
+  // The window's file actions follow, restoring only once there is a list to restore, and
+  // recording.
   QCOMPARE(offered, QStringList({"&Rückgängig (aus)", "&Wiederherstellen (aus)", "&Ausschneiden",
                                  "&Kopieren", "&Einfügen", "&Löschen", "Alles &markieren",
-                                 "&Öffnen…", "Liste &speichern unter…"}));
+                                 "&Öffnen…", "Liste &speichern unter…",
+                                 "Messwerte &aufnehmen…"}));
   QCOMPARE(memo()->toPlainText(), QStringLiteral("\n2"));
 }
 
