@@ -33,10 +33,7 @@ RecordingControl::RecordingControl(MeasurementEdit& list, QWidget& window, QLabe
     RecordingDialog::Remember(source);
     return source;
   };
-  ShowNotice = [this](const QString& text) {
-    ended_text_ = text;
-    ShowStatus();
-  };
+  ShowNotice = [](const QString&) {};
 
   batch_.setInterval(kBatchMs);
   connect(&batch_, &QTimer::timeout, this, &RecordingControl::Flush);
@@ -122,15 +119,15 @@ void RecordingControl::Ended(recording::End how, const QString& message) {
   recovery_.stop();
   if (std::exchange(unkept_, false) && KeepForRecovery) KeepForRecovery();
   ShowRecording(false);
-  ended_text_.clear();
-  ShowStatus();
   if (how == recording::End::kLost) {
-    ShowNotice(tr("%1 Alle %2 empfangenen Werte stehen in der Liste; „Messwerte aufnehmen…“ "
-                  "setzt die Aufnahme fort.")
-                   .arg(message, QLocale().toString(recorder_->Values())));
+    ended_text_ = tr("%1 Alle %2 empfangenen Werte stehen in der Liste; „Messwerte aufnehmen…“ "
+                     "setzt die Aufnahme fort.")
+                      .arg(message, QLocale().toString(recorder_->Values()));
   } else if (how == recording::End::kNotOpened) {
-    ShowNotice(message);
+    ended_text_ = message;
   }
+  ShowStatus();
+  if (!ended_text_.isEmpty()) ShowNotice(ended_text_);
   emit ended(how);
 }
 

@@ -32,9 +32,10 @@ class RecordingControl : public QObject {
 
   // The dialog, replaceable in tests; none when the user cancelled.
   std::function<std::optional<recording::Source>()> ChooseSource;
-  // A notice that does not block: a lost connection, a source that cannot be opened.
+  // A notice that does not block, besides the status: a lost connection, a source that cannot
+  // be opened.
   std::function<void(const QString& text)> ShowNotice;
-  // Keeps the list for recovery; called at least once a second while values come.
+  // Hands the list to the recovery file; called every second while values come, and at the end.
   std::function<void()> KeepForRecovery;
 
   void StartChosen();

@@ -2,6 +2,7 @@
 // one undo step, the buttons on the values so far, Escape, a lost connection that keeps the
 // values, a restart that appends, the recovery file, and the dialog's remembered settings.
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,7 +34,7 @@ class WindowRecordingTest : public QObject {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   }
   void init() {
-    QFile::remove(SeriesActions::RecoveryPath());
+    QDir(SeriesActions::RecoveryFolder()).removeRecursively();
     QSettings(QStringLiteral("messwerte"), QStringLiteral("messwerte")).clear();
     window_ = OpenWindow(errors_);
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -129,7 +130,7 @@ class WindowRecordingTest : public QObject {
     instrument.Send({"\n"});
     clock.start();
     instrument.Write("17.25\n");
-    const QString path = SeriesActions::RecoveryPath();
+    const QString path = window_->files().RecoveryPath();
     QTRY_VERIFY_WITH_TIMEOUT(ReadAll(path).contains("17.25"), 3000);
     // One second, and the time a loaded test machine takes to schedule the timers.
     QVERIFY2(clock.elapsed() < 1300, qPrintable(QString::number(clock.elapsed())));
