@@ -33,6 +33,10 @@ void TForm1::AddMenuBar() {
   file->addAction(Files->saveAction());
   file->addAction(Files->restoreAction());
   file->addSeparator();
+  // One of the two at a time: starting when idle, stopping while a recording runs.
+  file->addAction(Recording->recordAction());
+  file->addAction(Recording->stopAction());
+  file->addSeparator();
   QAction* quit = AddAction(*file, tr("&Beenden"), "actionBeenden");
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   quit->setMenuRole(QAction::QuitRole);

@@ -16,7 +16,9 @@ RecordingControl::RecordingControl(MeasurementEdit& list, QWidget& window, QLabe
       window_(window),
       status_(status),
       record_(new QAction(tr("Messwerte &aufnehmen…"), this)),
-      stop_(new QAction(tr("Aufnahme &beenden"), this)) {
+      stop_(new QAction(tr("&Aufnahme beenden"), this)) {
+  record_->setObjectName(QStringLiteral("actionAufnehmen"));
+  stop_->setObjectName(QStringLiteral("actionAufnahmeBeenden"));
   stop_->setShortcut(Qt::Key_Escape);
   stop_->setShortcutContext(Qt::WindowShortcut);
   stop_->setEnabled(false);

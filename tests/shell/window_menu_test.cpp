@@ -81,8 +81,9 @@ void WindowMenuTest::menusHoldTheirActions_data() {
   QTest::addColumn<QStringList>("captions");
   QTest::addColumn<QStringList>("keys");
   QTest::newRow("menuDatei") << "&Datei"
-                             << QStringList{"&Öffnen…", "Liste &speichern unter…", "&Beenden"}
-                             << QStringList{"Ctrl+O", "Ctrl+S", "Ctrl+Q"};
+                             << QStringList{"&Öffnen…", "Liste &speichern unter…",
+                                            "Messwerte &aufnehmen…", "&Beenden"}
+                             << QStringList{"Ctrl+O", "Ctrl+S", "", "Ctrl+Q"};
   QTest::newRow("menuBearbeiten") << "&Bearbeiten"
                                   << QStringList{"&Rückgängig",     "&Wiederherstellen",
                                                  "&Ausschneiden",   "&Kopieren",

@@ -38,8 +38,6 @@ class WindowRecordingTest : public QObject {
     QSettings(QStringLiteral("messwerte"), QStringLiteral("messwerte")).clear();
     window_ = OpenWindow(errors_);
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
-    notices_.clear();
-    recording().ShowNotice = [this](const QString& text) { notices_ << text; };
   }
   void cleanup() { CloseWindow(window_); }
 
@@ -56,6 +54,8 @@ class WindowRecordingTest : public QObject {
     Choose(instrument.device());
     recording().recordAction()->trigger();
     QTRY_VERIFY(recording().Recording());
+    // The Datei menu offers stopping in place of starting.
+    QVERIFY(recording().stopAction()->isVisible() && !recording().recordAction()->isVisible());
     QVERIFY(instrument.Connected());
     instrument.Send({"\n3\nOK\n4.5\n"});
     QTRY_COMPARE(memo()->toPlainText(), QStringLiteral("1\n2\n3\n4.5\n"));
@@ -91,10 +91,10 @@ class WindowRecordingTest : public QObject {
     QTRY_COMPARE(memo()->toPlainText(), QStringLiteral("1\n2\n"));
     instrument->Drop();
     QTRY_VERIFY(!recording().Recording());
-    QCOMPARE(notices_.size(), 1);
-    QVERIFY2(notices_[0].contains(QStringLiteral("abgebrochen")) &&
-                 notices_[0].contains(QStringLiteral("Alle 2 empfangenen Werte")),
-             qPrintable(notices_[0]));
+    const QString notice = window_->notices().text();
+    QVERIFY2(notice.contains(QStringLiteral("abgebrochen")) &&
+                 notice.contains(QStringLiteral("Alle 2 empfangenen Werte")),
+             qPrintable(notice));
     QCOMPARE(memo()->toPlainText(), QStringLiteral("1\n2\n"));
 
     instrument = std::make_unique<FakeInstrument>(FakeInstrument::Link::kPty);
@@ -114,8 +114,8 @@ class WindowRecordingTest : public QObject {
   void sourceThatCannotBeOpenedIsANotice() {
     Choose(QStringLiteral("/dev/gibt-es-nicht"));
     recording().StartChosen();
-    QTRY_COMPARE(notices_.size(), 1);
-    QCOMPARE(notices_[0], QStringLiteral("Die Schnittstelle „/dev/gibt-es-nicht“ gibt es nicht."));
+    QTRY_COMPARE(window_->notices().text(),
+                 QStringLiteral("Die Schnittstelle „/dev/gibt-es-nicht“ gibt es nicht."));
     QVERIFY(!recording().Recording());
     QVERIFY(recording().recordAction()->isEnabled());
     QVERIFY(errors_.isEmpty());
@@ -189,7 +189,6 @@ class WindowRecordingTest : public QObject {
   QTemporaryDir home_;
   std::unique_ptr<TForm1> window_;
   QStringList errors_;
-  QStringList notices_;
 };
 
 QTEST_MAIN(WindowRecordingTest)
