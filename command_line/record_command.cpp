@@ -167,6 +167,7 @@ QString RecordingHelp() {
       "                     Der Wert einer Zeile ist ihre erste Zahl; Zeilen ohne Wert\n"
       "                     und der Fortschritt stehen in der Standardfehlerausgabe.\n"
       "                     Strg+C beendet die Aufnahme.\n"
+      "                     --dezimalzeichen gilt auch hier.\n"
       "  --baud N           Baudrate (Vorgabe 9600; 8 Datenbits, keine Parität, 1 Stoppbit).\n"
       "  --abfrage BEFEHL   Sendet BEFEHL (etwa READ?) mit Zeilenende an das Gerät,\n"
       "  --intervall MS     alle MS Millisekunden (Vorgabe 1000).\n"
@@ -211,6 +212,18 @@ std::optional<int> RecordIfAsked(const QCommandLineParser& parser, int argc, cha
       if (!ms || *ms > 86'400'000)
         return Bad(QStringLiteral("--intervall braucht Millisekunden ab 1."));
       source.interval_ms = static_cast<int>(*ms);
+    }
+  }
+  // The mark the values are read with, as for --auswerten; found from the values otherwise.
+  const QString mark = QStringLiteral("dezimalzeichen");
+  if (parser.isSet(mark)) {
+    const QString value = parser.value(mark);
+    if (value == u"punkt") {
+      source.rule.mark = recording::ValueRule::Mark::kPoint;
+    } else if (value == u"komma") {
+      source.rule.mark = recording::ValueRule::Mark::kComma;
+    } else {
+      return Bad(QStringLiteral("--dezimalzeichen ist punkt oder komma."));
     }
   }
   if (parser.isSet(kCount) && parser.isSet(kDuration))

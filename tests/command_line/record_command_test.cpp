@@ -162,6 +162,10 @@ class RecordCommandTest : public QObject {
     QTest::newRow("a file, not a port")
         << QStringList{QStringLiteral("--aufnehmen"), QStringLiteral(MESSWERTE_PROGRAM)}
         << QStringLiteral("lässt sich nicht");
+    QTest::newRow("decimal mark")
+        << QStringList{QStringLiteral("--aufnehmen"), QStringLiteral("x:1"),
+                       QStringLiteral("--dezimalzeichen"), QStringLiteral("dezimal")}
+        << QStringLiteral("messwerte: --dezimalzeichen ist punkt oder komma.\n");
     QTest::newRow("count and duration")
         << QStringList{QStringLiteral("--aufnehmen"), QStringLiteral("x:1"),
                        QStringLiteral("--anzahl"),    QStringLiteral("2"),
