@@ -55,10 +55,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Designed(new QWidget(this)) {
   Files->ClearNotice = [this](const QString& text) {
     if (Notices->text() == text) Notices->Clear();
   };
-  // The recording's status stands below the results, where the window has room.
+  // The recording's status stands beside the reset button, where the designed area has room.
   auto* recording_status = new QLabel(Designed);
   recording_status->setObjectName(QStringLiteral("lblAufnahme"));
-  recording_status->setGeometry(272, 296, 400, 88);
+  recording_status->setGeometry(424, 390, 260, 40);
   Recording = new RecordingControl(*Memo1, *this, *recording_status);
   Recording->KeepForRecovery = [this] { Files->KeepChanges(); };
   Recording->ShowNotice = [this](const QString& text) {

@@ -1,6 +1,7 @@
 #include "recording_control.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
 #include <QScrollBar>
@@ -45,7 +46,7 @@ RecordingControl::RecordingControl(MeasurementEdit& list, QWidget& window, QLabe
   connect(&recovery_, &QTimer::timeout, this, [this] {
     if (std::exchange(unkept_, false) && KeepForRecovery) KeepForRecovery();
   });
-  status_.setWordWrap(true);
+  status_.setWordWrap(false);
   status_.setAlignment(Qt::AlignLeft | Qt::AlignTop);
   status_.hide();
 }
@@ -144,12 +145,12 @@ QString RecordingControl::StatusText() const {
         since_value_.isValid()
             ? tr("letzter vor %1 s").arg(locale.toString(since_value_.elapsed() / 1000.0, 'f', 1))
             : tr("noch kein Wert");
-    text = tr("Aufnahme von %1: %2 Werte, %3 je Sekunde, %4.")
-               .arg(source, values, locale.toString(rate_, 'f', 0), last);
+    text = tr("%1 Werte, %2 je Sekunde, %3\nAufnahme von %4")
+               .arg(values, locale.toString(rate_, 'f', 0), last, source);
   } else if (stop_->isEnabled()) {
     text = tr("Verbindung zu %1 wird aufgebaut …").arg(source);
   } else {
-    text = tr("Aufnahme von %1 beendet: %2 Werte.").arg(source, values);
+    text = tr("Aufnahme beendet: %1 Werte\nvon %2").arg(values, source);
   }
   const QString skipped = recorder_->SkippedSummary();
   if (!skipped.isEmpty()) text += u'\n' + tr("Zeilen ohne Wert: %1.").arg(skipped);
@@ -163,6 +164,13 @@ void RecordingControl::ShowStatus() {
             static_cast<double>(rate_clock_.restart());
     rate_count_ = recorder_->Values();
   }
-  status_.setText(StatusText());
+  // Each line cut to the label's width; the whole text in the tooltip and for screen readers.
+  const QString text = StatusText();
+  const QFontMetrics metrics(status_.font());
+  QStringList lines = text.split(u'\n');
+  for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideMiddle, status_.width());
+  status_.setText(lines.join(u'\n'));
+  status_.setToolTip(text);
+  status_.setAccessibleDescription(text);
   status_.setVisible(recorder_ != nullptr);
 }

@@ -64,7 +64,7 @@ class WindowRecordingTest : public QObject {
     FindControl<QPushButton>(*window_, QStringLiteral("btnAnzahl"))->click();
     QCOMPARE(FindControl<QLineEdit>(*window_, QStringLiteral("edtAnzahl"))->text(),
              QStringLiteral("4"));
-    QTRY_VERIFY2(Status().contains(QStringLiteral(": 2 Werte,")), qPrintable(Status()));
+    QTRY_VERIFY2(Status().startsWith(QStringLiteral("2 Werte,")), qPrintable(Status()));
     QVERIFY2(Status().contains(QStringLiteral("1 (1 ohne Zahl)")), qPrintable(Status()));
     // The caret stays on the text it was on.
     QCOMPARE(memo()->CursorPosition(), (TextPosition{0, 1}));
@@ -73,7 +73,7 @@ class WindowRecordingTest : public QObject {
     QTRY_COMPARE(memo()->toPlainText(), QStringLiteral("1\n2\n3\n4.5\n5\n6\n"));
     QTest::keyClick(memo(), Qt::Key_Escape);
     QVERIFY(!recording().Recording());
-    QVERIFY2(Status().contains(QStringLiteral("beendet: 4 Werte")), qPrintable(Status()));
+    QVERIFY2(Status().startsWith(QStringLiteral("Aufnahme beendet: 4 Werte")), qPrintable(Status()));
 
     memo()->undo();
     QCOMPARE(memo()->toPlainText(), QStringLiteral("1\n2\n"));
@@ -173,7 +173,7 @@ class WindowRecordingTest : public QObject {
  private:
   RecordingControl& recording() { return window_->recording(); }
   MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
-  QString Status() { return FindControl<QLabel>(*window_, "lblAufnahme")->text(); }
+  QString Status() { return FindControl<QLabel>(*window_, "lblAufnahme")->toolTip(); }
   void Choose(const QString& device) {
     recording().ChooseSource = [device] {
       recording::Source source;
