@@ -7,6 +7,8 @@
 //   record_throughput fenster N RATE   records into the real window, offscreen
 //   record_throughput zeigen N RATE     the same, and the window stays 8 s more on screen
 //   record_throughput datei N           opens the same N values from a file, for the memory
+//   record_throughput wiederherstellung N RATE   a list of N lines, then 5 s of values: how far
+//                                       the recovery file lags behind the instrument
 //   record_throughput befehl N RATE PROGRAM   runs PROGRAM --aufnehmen DEVICE --anzahl N
 //
 // Prints values/s, values lost or out of order, and the peak resident memory.
@@ -167,6 +169,49 @@ int main(int argc, char* argv[]) {
     for (int k = 0; k < model.LineCount() && !model.Line(k).empty(); ++k)
       got.push_back(model.Line(k));
     Report("file opened", count, seconds, Wrong(got, count));
+    return 0;
+  }
+
+  // "wiederherstellung": a list of N lines opened first, then values at RATE for 5 s; how long
+  // until the recovery file holds the newest value sent, polled every 20 ms.
+  if (mode == "wiederherstellung") {
+    const QString path = home.filePath(QStringLiteral("werte.txt"));
+    {
+      std::ofstream file(path.toStdString());
+      for (long i = 1; i <= count; ++i) file << "0.25\n";
+    }
+    window.files().Open(path);
+    Pty pty;
+    recording::Source source;
+    source.device = pty.near;
+    window.recording().Start(source);
+    while (!window.recording().Recording())
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const long values = rate * 5;
+    std::thread writer(Instrument, pty.far.toStdString(), values, rate);
+    QElapsedTimer clock;
+    clock.start();
+    double worst = 0;
+    long seen = 0;
+    const QString recovery = window.files().RecoveryPath();
+    while (clock.elapsed() < 7000) {
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+      const long sent = std::min(values, static_cast<long>(clock.elapsed() * rate / 1000));
+      QFile file(recovery);
+      if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray text = file.readAll();
+        const qsizetype end = text.lastIndexOf(".5");
+        if (end > 0) {
+          const qsizetype begin = text.lastIndexOf('\n', end) + 1;
+          seen = text.mid(begin, end - begin).toLong();
+        }
+      }
+      worst = std::max(worst, (sent - seen) * 1000.0 / rate);
+    }
+    writer.join();
+    window.recording().Stop();
+    std::printf("recovery behind the instrument by at most %.0f ms (list of %ld lines)\n", worst,
+                count);
     return 0;
   }
 
