@@ -29,11 +29,17 @@ std::size_t CountLineFeeds(std::string_view all) {
 }  // namespace
 
 LineViews SplitLines(std::string_view all, LineBreaks breaks) {
+  LineViews lines;
+  SplitLines(all, breaks, lines);
+  return lines;
+}
+
+void SplitLines(std::string_view all, LineBreaks breaks, LineViews& lines) {
   const bool any_cr = breaks != LineBreaks::kLineFeed && all.find('\r') != std::string_view::npos;
   const bool any_separator = (breaks == LineBreaks::kUnicode || breaks == LineBreaks::kFile) &&
                              all.find("\xe2\x80") != std::string_view::npos;
   const bool cr_cr_lf = breaks == LineBreaks::kFile;
-  LineViews lines;
+  lines.clear();
   lines.reserve(CountLineFeeds(all) + 1);
   std::size_t begin = 0;
   // A line ends at a break that begins at `at`. A break's later bytes, such as the LF of CR LF,
@@ -73,7 +79,6 @@ LineViews SplitLines(std::string_view all, LineBreaks breaks) {
   }
   // A break at the very end leaves an empty last line, as in a text field.
   lines.push_back(all.substr(begin));
-  return lines;
 }
 
 LineList::LineList(std::string text) : text_(std::move(text)), revision_(NewRevision()) {

@@ -23,6 +23,8 @@ using LineViews = std::vector<std::string_view, HugePageAllocator<std::string_vi
 // The lines of `text` without their breaks, views into it: "1\n2" has two lines, "1\n2\n" three
 // (the last empty), "" one empty line.
 LineViews SplitLines(std::string_view text, LineBreaks breaks);
+// The same into `lines`, whose memory is used again: for a file read a block at a time.
+void SplitLines(std::string_view text, LineBreaks breaks, LineViews& lines);
 
 // The lines of the measurement list, numbered from 0; a line is its text without the line break.
 class MeasurementList {

@@ -151,6 +151,7 @@ class ListSink final : public series::LineSink {
     return true;
   }
   void Take(std::span<const std::string_view> values, std::int64_t) override {
+    if (!from_ && TakeWhole(values)) return;
     for (const std::string_view value : values) {
       if (!first_) lines_ += '\n';
       first_ = false;
@@ -163,6 +164,21 @@ class ListSink final : public series::LineSink {
   }
 
  private:
+  // Lines that stand in the file one after the other, parted by LF alone, go in as one piece.
+  bool TakeWhole(std::span<const std::string_view> values) {
+    const char* begin = values.front().data();
+    const char* end = values.back().data() + values.back().size();
+    std::size_t length = values.size() - 1;
+    for (const std::string_view value : values) length += value.size();
+    const std::string_view whole(begin, static_cast<std::size_t>(end - begin));
+    if (whole.size() != length || whole.find_first_of("\r\xE2") != std::string_view::npos)
+      return false;
+    if (!first_) lines_ += '\n';
+    first_ = false;
+    lines_.append(whole);
+    return true;
+  }
+
   std::string& lines_;
   char decimal_;
   char from_ = '\0';

@@ -444,7 +444,8 @@ void Reader::TakeLines(bool last) {
   // A CR at the end may be the start of CR LF or CR CR LF.
   if (!last)
     while (cut > 0 && text[cut - 1] == '\r') --cut;
-  const messwerte::LineViews lines = messwerte::SplitLines(text.substr(0, cut), LineBreaks::kFile);
+  messwerte::SplitLines(text.substr(0, cut), LineBreaks::kFile, lines_);
+  const messwerte::LineViews& lines = lines_;
   std::size_t complete = lines.size() - 1;
   std::size_t taken = static_cast<std::size_t>(lines.back().data() - text.data());
   if (last) {

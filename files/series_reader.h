@@ -115,6 +115,7 @@ class Reader {
   std::optional<QStringDecoder> utf16_;
   std::string text_;  // decoded text not yet taken
   std::int64_t next_line_ = 1;  // the number of the line text_ starts with
+  messwerte::LineViews lines_;  // the lines of text_, kept for their memory
   bool header_pending_ = false;
   bool ended_ = false;
   std::int64_t empty_rows_ = 0, first_empty_row_ = 0;  // empty lines of a table, not yet gaps
