@@ -147,7 +147,7 @@ class ListSink final : public series::LineSink {
  public:
   ListSink(std::string& lines, char decimal) : lines_(lines), decimal_(decimal) {}
   bool Decided(const series::Layout& layout) override {
-    from_ = layout.decimal != decimal_ ? layout.decimal : '\0';
+    from_ = decimal_ && layout.decimal != decimal_ ? layout.decimal : '\0';
     return true;
   }
   void Take(std::span<const std::string_view> values, std::int64_t) override {
@@ -203,7 +203,6 @@ QByteArray SeriesFile::Lines(int column) const {
   if (column < 0 || column >= layout_.columns) return {};
   series::Choices choices;
   choices.column = column;
-  const series::Layout layout = Decide(choices);
-  const std::string lines = Read(choices, layout.decimal ? layout.decimal : '.').lines;
+  const std::string lines = Read(choices, '\0').lines;
   return QByteArray(lines.data(), static_cast<qsizetype>(lines.size()));
 }

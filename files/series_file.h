@@ -41,7 +41,7 @@ class SeriesFile {
     series::Tally tally;
   };
   // The list's lines for `choices`: the column's values without header, comments and empty cells;
-  // numbers written with another decimal separator than `decimal` get that one.
+  // numbers written with another decimal separator than `decimal` get that one ('\0': none do).
   Loaded Read(const series::Choices& choices, char decimal) const;
   // The column's lines as the file writes them.
   QByteArray Lines(int column) const;
