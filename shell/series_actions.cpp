@@ -101,7 +101,7 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
       recovery_(recovery::Folder(), this) {
   open_->setShortcut(QKeySequence::Open);
   save_->setShortcut(QKeySequence::Save);
-  restore_->setVisible(!recovery::Available(recovery::Folder()).isEmpty());
+  restore_->setVisible(false);  // until OfferKept finds a kept list
   list_.addAction(open_);
   list_.addAction(save_);
   list_.addAction(restore_);
@@ -355,11 +355,13 @@ void SeriesActions::Kept(bool ok, const QString& cause) {
     if (!failure_notice_.isEmpty()) ClearNotice(std::exchange(failure_notice_, {}));
     return;
   }
-  // Tried again with the next change.
+  // Tried again with the next change; told again only when the cause is another.
   kept_revision_ = 0;
-  failure_notice_ = tr("Die Liste kann nicht für eine Wiederherstellung gesichert werden: %1 "
-                       "Bitte die Liste selbst speichern.")
-                        .arg(cause);
+  const QString notice = tr("Die Liste kann nicht für eine Wiederherstellung gesichert werden: "
+                            "%1 Bitte die Liste selbst speichern.")
+                             .arg(cause);
+  if (notice == failure_notice_) return;
+  failure_notice_ = notice;
   ShowNotice(failure_notice_, {{tr("Liste speichern unter…"), [this] { SaveChosen(); }}});
 }
 
