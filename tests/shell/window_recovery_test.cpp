@@ -336,6 +336,13 @@ void WindowRecoveryTest::openRefusesWhatIsNoFile() {
 
 // Out of memory, opening is refused with a message; the window and its list stay.
 void WindowRecoveryTest::openRefusedWithoutMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+  QSKIP("AddressSanitizer ends the program where memory runs out, before any bad_alloc");
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  QSKIP("AddressSanitizer ends the program where memory runs out, before any bad_alloc");
+#endif
+#endif
   const QString path = data_->filePath("gross.txt");
   QVERIFY(Write(path, Lines(3'000'000).toLatin1()));
   auto window = Window();
@@ -389,16 +396,14 @@ void WindowRecoveryTest::signalClosesAsAClose() {
 
 void WindowRecoveryTest::lostWindowKeepsItsList_data() {
   QTest::addColumn<bool>("serverGone");  // else the window destroyed
-  QTest::addColumn<int>("exitCode");
-  QTest::newRow("window destroyed") << false << 0;
-  QTest::newRow("X server gone") << true << 1;  // Qt's own exit code then
+  QTest::newRow("window destroyed") << false;
+  QTest::newRow("X server gone") << true;  // Qt then ends the program with its own exit code
 }
 
 // On an X server of its own (Xvfb), another client destroys the window, as xdotool windowclose
 // does, or the server ends.
 void WindowRecoveryTest::lostWindowKeepsItsList() {
   QFETCH(bool, serverGone);
-  QFETCH(int, exitCode);
 #ifndef MESSWERTE_TEST_XCB
   QSKIP("built without libxcb");
 #else
@@ -441,7 +446,7 @@ void WindowRecoveryTest::lostWindowKeepsItsList() {
   server.terminate();
   server.waitForFinished(5000);
   QVERIFY(ended);
-  QCOMPARE(window.exitCode(), exitCode);
+  if (!serverGone) QCOMPARE(window.exitCode(), 0);
   QCOMPARE(ReadAll(kept), QByteArray("7\n8"));
   QFile::remove(kept);
 #endif
