@@ -173,6 +173,7 @@ void RecoveryFile::Commit() {
   open_ = false;
   const std::uint64_t number = ++committed_;
   writer_.start([this, number] {
+    if (!replacement_ && failure_.isEmpty()) return;  // dropped by a wait meanwhile
     const bool ok = replacement_ && replacement_->Commit();
     const QString failure = replacement_ ? replacement_->Cause() : failure_;
     replacement_.reset();
@@ -191,7 +192,10 @@ void RecoveryFile::Commit() {
 
 void RecoveryFile::Abort() {
   open_ = false;
-  writer_.start([this] { replacement_.reset(); });
+  writer_.start([this] {
+    replacement_.reset();
+    failure_.clear();
+  });
 }
 
 void RecoveryFile::Finish() {

@@ -230,6 +230,7 @@ bool SeriesActions::Save(const QString& path) {
   unchanged_revision_ = Revision();
   kept_revision_ = unchanged_revision_;
   // The list is safe in the file the user chose.
+  StopTaking();
   recovery_.Remove();
   Remember(path);
   return true;
@@ -273,6 +274,7 @@ bool SeriesActions::Restore(const QString& path) {
       bytes->replace("\r\n", "\n").replace('\r', '\n');
       std::string text(bytes->constData(), static_cast<std::size_t>(bytes->size()));
       bytes.reset();
+      StopTaking();
       if (recovery_.Adopt(path, &error)) {
         Replace(std::move(text));
         // Restored, the list is no file's: it stays kept until it is saved.
@@ -350,6 +352,12 @@ void SeriesActions::TakeSlice() {
   taking_.reset();
 }
 
+void SeriesActions::StopTaking() {
+  slice_timer_.stop();
+  if (taking_) recovery_.Abort();
+  taking_.reset();
+}
+
 void SeriesActions::Kept(bool ok, const QString& cause) {
   if (ok) {
     if (!failure_notice_.isEmpty()) ClearNotice(std::exchange(failure_notice_, {}));
@@ -367,9 +375,7 @@ void SeriesActions::Kept(bool ok, const QString& cause) {
 
 bool SeriesActions::KeepForRecovery() {
   keep_timer_.stop();
-  slice_timer_.stop();
-  if (taking_) recovery_.Abort();
-  taking_.reset();
+  StopTaking();
   const std::uint64_t revision = Revision();
   if (revision == unchanged_revision_) {
     recovery_.Remove();

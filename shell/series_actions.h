@@ -92,6 +92,8 @@ class SeriesActions : public QObject {
   // Hands the next slice of the list's text to the recovery file, and commits the text once it
   // is whole; a change in between drops it, and the change's own timer starts it anew.
   void TakeSlice();
+  // Drops the text being handed over, before the file changes hands or goes.
+  void StopTaking();
   void Kept(bool ok, const QString& cause);
 
   MeasurementEdit& list_;
