@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "reading_notes.h"
 #include "series_reader.h"
 #include "series_summary.h"
+#include "statistics_option.h"
 
 namespace {
 
@@ -174,6 +176,8 @@ QString Help() {
   return QStringLiteral(
       "Aufruf: messwerte [DATEI]\n"
       "       messwerte --auswerten DATEI [--spalte N] [--dezimalzeichen punkt|komma]\n"
+      "                 [--kennwerte]\n"
+      "       messwerte --kennwerte DATEI [--spalte N]\n"
       "       messwerte --aufnehmen GERÄT [--baud N] [--abfrage BEFEHL --intervall MS]\n"
       "                 [--anzahl N | --dauer SEKUNDEN]\n"
       "\n"
@@ -183,6 +187,10 @@ QString Help() {
       "  --auswerten DATEI  Wertet DATEI (- für die Standardeingabe) ohne Fenster aus und gibt\n"
       "                     die sechs Felder des Fensters aus: Anzahl, Mittelwert, Quadratischer\n"
       "                     Mittelwert, Größter und Kleinster Messwert, Prozentuale Abweichung.\n"
+      "  --kennwerte        Gibt die Kennwerte der Reihe aus (nach den sechs Feldern, wenn\n"
+      "                     mit --auswerten): Anzahl, Mittelwert, Standardabweichung (n − 1),\n"
+      "                     die des Mittelwerts, den Vertrauensbereich (95 %), Median,\n"
+      "                     Spannweite, kleinsten und größten Messwert mit ihren Zeilen.\n"
       "  --spalte N         Die N-te Spalte (ab 1) einer Datei mit mehreren Spalten.\n"
       "  --dezimalzeichen punkt|komma\n"
       "                     Das Dezimalzeichen der Werte in DATEI; sonst ergibt es sich aus\n"
@@ -232,7 +240,9 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
   const QCommandLineOption decimal(QStringLiteral("dezimalzeichen"),
                                    QStringLiteral("Das Dezimalzeichen der Werte."),
                                    QStringLiteral("punkt|komma"));
-  parser.addOptions({help, version, evaluate, column, decimal});
+  const QCommandLineOption statistics(QStringLiteral("kennwerte"),
+                                      QStringLiteral("Gibt die Kennwerte der Reihe aus."));
+  parser.addOptions({help, version, evaluate, column, decimal, statistics});
   parser.addOptions(RecordingOptions());
   parser.addPositionalArgument(QStringLiteral("DATEI"),
                                QStringLiteral("Datei, deren Werte das Fenster zeigt."));
@@ -268,6 +278,19 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
     return command;
   }
   const QStringList files = parser.positionalArguments();
+  const char separator = DecimalSeparator(QLocale::system());
+  if (parser.isSet(statistics) && !parser.isSet(evaluate)) {
+    if (files.size() != 1) return bad(QStringLiteral("Zu --kennwerte gehört eine Datei."));
+    std::optional<int> chosen;
+    if (parser.isSet(column)) {
+      bool ok = false;
+      const int n = parser.value(column).toInt(&ok);
+      if (!ok || n < 1) return bad(QStringLiteral("--spalte braucht eine Zahl ab 1."));
+      chosen = n - 1;
+    }
+    command.exit_code = PrintStatistics(files.first(), chosen, separator);
+    return command;
+  }
   if (!parser.isSet(evaluate)) {
     if (parser.isSet(column)) return bad(QStringLiteral("--spalte gilt nur mit --auswerten."));
     if (parser.isSet(decimal))
@@ -298,6 +321,9 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
 
   const QString path = parser.value(evaluate);
   const bool standard_input = path == u"-";
+  if (standard_input && parser.isSet(statistics)) {
+    return bad(QStringLiteral("--kennwerte liest die Standardeingabe nur ohne --auswerten."));
+  }
   const QString name = standard_input ? kStandardInput : path;
   QFile file;
   if (standard_input) {
@@ -326,6 +352,10 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
     }
   }
 
-  command.exit_code = Evaluate(file, name, choices, chosen, DecimalSeparator(QLocale::system()));
+  command.exit_code = Evaluate(file, name, choices, chosen, separator);
+  if (parser.isSet(statistics) && *command.exit_code != 2) {
+    const int statistics_code = PrintStatistics(path, chosen, separator);
+    command.exit_code = std::max(*command.exit_code, statistics_code);
+  }
   return command;
 }
