@@ -68,6 +68,7 @@ void ListControl::Changed(const LinesChanged& change) {
   view_.LinesChanged(change.first,
                      one_line ? std::optional(change.removed.front()) : std::nullopt);
   announcer_.Changed(change);
+  emit edit_.linesChanged(change.first, static_cast<int>(change.removed.size()), change.inserted);
   if (changes_open_ == 0) FinishChange(false);
 }
 

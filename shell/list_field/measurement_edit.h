@@ -89,6 +89,8 @@ class MeasurementEdit : public QAbstractScrollArea, public ListTextAccess {
  signals:
   // After every change of the text, from the field or from elsewhere.
   void textChanged();
+  // Before textChanged: `removed` lines from `first` on were replaced by `inserted` lines.
+  void linesChanged(int first, int removed, int inserted);
   // Data that carries local files was dropped on the list; its text is not inserted.
   void filesDropped(const QList<QUrl>& urls);
 
