@@ -20,6 +20,8 @@
 #include "desktop.h"
 #include "exception.h"
 #include "list_keys.h"
+#include "overview_panel.h"
+#include "series_plot.h"
 
 TForm1* Form1 = nullptr;
 
@@ -81,6 +83,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Designed(new QWidget(this)) {
 
   // The window grows by the menu bar above the designed area and, while it shows, by the notice
   // line below it.
+  Overview = new OverviewPanel(*Memo1, DecimalSeparator(), this);
+  Overview->hide();
   AddMenuBar();
   Notices = new NoticeLine(this);
   connect(Notices, &NoticeLine::heightChanged, this, &TForm1::FitNotice);
@@ -106,9 +110,33 @@ int TForm1::NoticeHeight() const {
 void TForm1::LayOut() {
   const int menu = MenuHeight();
   const int notice = NoticeHeight();
+  const int below = height() - menu - notice;
   Menus->setGeometry(0, 0, width(), menu);
-  Designed->setGeometry(0, menu, width(), height() - menu - notice);
+  if (Overview->isHidden()) {
+    Designed->setGeometry(0, menu, width(), below);
+  } else {
+    const int left = designed_size_.width();
+    Designed->setGeometry(0, menu, left, below);
+    Overview->setGeometry(left, menu, width() - left, below);
+  }
   Notices->setGeometry(0, height() - notice, width(), notice);
+}
+
+// The overview makes the window wider by its panel and gives the width back when both its parts
+// are hidden; the designed area keeps its place and size.
+void TForm1::FitOverview() {
+  const bool shown = Overview->StatisticsShown() || Overview->PlotShown();
+  const int room = shown ? std::max(Overview->sizeHint().width(), 440) : 0;
+  const int change = room - overview_room_;
+  overview_room_ = room;
+  Overview->setVisible(shown);
+  const int wanted = width() + change;
+  setMinimumWidth(designed_size_.width() + (shown ? Overview->minimumSizeHint().width() : 0));
+  if (change != 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    resize(std::max(wanted, minimumWidth()), height());
+    KeepOnScreen();
+  }
+  LayOut();
 }
 
 // A notice makes the window taller by its line and gives the height back when it closes, so
@@ -271,6 +299,7 @@ void TForm1::Run(Operation operation) {
     operation(form, Auswertung);
   } catch (const messwerte::Exception& e) {
     if (e.line() >= 0) Memo1->SelectLine(e.line());
+    Overview->SetRejectedLine(e.line());
     ShowError(QString::fromUtf8(e.what()));
     // Typing the fix replaces the selected line.
     Memo1->setFocus(Qt::OtherFocusReason);

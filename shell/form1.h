@@ -11,6 +11,7 @@
 #include "series_actions.h"
 #include "ui_form1.h"
 
+class OverviewPanel;
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -37,6 +38,8 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   // The widget that holds the designed controls at their designed places.
   QWidget& designedArea() { return *Designed; }
   QMenuBar& menuBar() { return *Menus; }
+  // Kennwerte and plot, to the right of the designed area.
+  OverviewPanel& overview() { return *Overview; }
   // What Hilfe → Über says.
   static QString AboutText();
   RecordingControl& recording() { return *Recording; }
@@ -86,11 +89,16 @@ class TForm1 : public QWidget, private Ui::TForm1 {
   int MenuHeight() const;
   int NoticeHeight() const;
   void FitNotice();
+  void FitOverview();
+  void ShowKeys();
+  void SavePlotChosen();
 
   messwerte::Auswertung Auswertung;
   QWidget* Designed;
   QMenuBar* Menus = nullptr;
   NoticeLine* Notices = nullptr;
+  OverviewPanel* Overview = nullptr;
+  int overview_room_ = 0;  // the overview panel's width as the window last made room for it
   QAction* UndoAction = nullptr;
   QAction* RedoAction = nullptr;
   QSize designed_size_;

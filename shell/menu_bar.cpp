@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,6 +13,7 @@
 #include <utility>
 
 #include "form1.h"
+#include "overview_panel.h"
 
 namespace {
 
@@ -32,6 +34,9 @@ void TForm1::AddMenuBar() {
   file->addAction(Files->openAction());
   file->addAction(Files->saveAction());
   file->addAction(Files->restoreAction());
+  QAction* save_plot =
+      AddAction(*file, tr("&Diagramm speichern unter…"), "actionDiagrammSpeichern");
+  connect(save_plot, &QAction::triggered, this, &TForm1::SavePlotChosen);
   file->addSeparator();
   // One of the two at a time: starting when idle, stopping while a recording runs.
   file->addAction(Recording->recordAction());
@@ -80,9 +85,25 @@ void TForm1::AddMenuBar() {
   view->setObjectName(QStringLiteral("menuAnsicht"));
   view->menuAction()->setVisible(false);
   view->installEventFilter(this);
+  QAction* statistics = AddAction(*view, tr("&Kennwerte"), "actionKennwerte");
+  statistics->setShortcut(QKeySequence(Qt::Key_F8));
+  statistics->setCheckable(true);
+  connect(statistics, &QAction::toggled, this, [this](bool on) {
+    Overview->ShowStatistics(on);
+    FitOverview();
+  });
+  QAction* plot = AddAction(*view, tr("&Diagramm"), "actionDiagramm");
+  plot->setShortcut(QKeySequence(Qt::Key_F9));
+  plot->setCheckable(true);
+  connect(plot, &QAction::toggled, this, [this](bool on) {
+    Overview->ShowPlot(on);
+    FitOverview();
+  });
 
   QMenu* help = Menus->addMenu(tr("&Hilfe"));
   help->setObjectName(QStringLiteral("menuHilfe"));
+  QAction* keys = AddAction(*help, tr("&Tastenkürzel"), "actionTastenkuerzel");
+  connect(keys, &QAction::triggered, this, &TForm1::ShowKeys);
   QAction* about = AddAction(*help, tr("Ü&ber Messwerte Auswerten"), "actionUeber");
   about->setMenuRole(QAction::AboutRole);
   connect(about, &QAction::triggered, this,
@@ -177,4 +198,53 @@ void TForm1::CopyResults() {
   }
   QApplication::clipboard()->setText(text);
   Notices->Show(tr("Die sechs Ergebnisse stehen in der Zwischenablage."));
+}
+
+// Every key of the window, with what it does.
+void TForm1::ShowKeys() {
+  const struct {
+    const char* keys;
+    const char* does;
+  } rows[] = {
+      {"Strg+O", "Datei öffnen"},
+      {"Strg+S", "Liste speichern unter"},
+      {"Strg+Q", "Beenden"},
+      {"Strg+Z", "Rückgängig (überall im Fenster)"},
+      {"Strg+Y, Strg+Umschalt+Z", "Wiederherstellen (überall im Fenster)"},
+      {"Strg+X, Strg+C, Strg+V, Entf", "Ausschneiden, Kopieren, Einfügen, Löschen in der Liste"},
+      {"Strg+A", "Alles markieren in der Liste"},
+      {"F5", "Alle auswerten"},
+      {"Strg+Umschalt+C", "Ergebnisse kopieren"},
+      {"F8", "Kennwerte zeigen oder verbergen"},
+      {"F9", "Diagramm zeigen oder verbergen"},
+      {"Pfeiltasten, Bild auf/ab, Pos1, Ende", "im Diagramm von Wert zu Wert"},
+      {"Eingabe (im Diagramm)", "die Zeile des Wertes in der Liste markieren"},
+      {"Tab, Umschalt+Tab", "zum nächsten, vorigen Bedienelement"},
+      {"Leertaste, Eingabe", "die Schaltfläche mit dem Fokus drücken"},
+      {"Alt+unterstrichener Buchstabe", "Menü öffnen"},
+  };
+  QString table = QStringLiteral("<table cellspacing=\"4\">");
+  for (const auto& row : rows) {
+    table += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
+                 .arg(tr(row.keys).toHtmlEscaped(), tr(row.does).toHtmlEscaped());
+  }
+  table += QStringLiteral("</table>");
+  QMessageBox box(QMessageBox::NoIcon, tr("Tastenkürzel"), table, QMessageBox::Close, this);
+  box.setTextFormat(Qt::RichText);
+  box.exec();
+}
+
+void TForm1::SavePlotChosen() {
+  QFileDialog dialog(this, tr("Diagramm speichern unter"), QString(),
+                     tr("PNG-Bild (*.png);;SVG-Grafik (*.svg);;PDF-Dokument (*.pdf)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("png"));
+  if (dialog.exec() != QDialog::Accepted) return;
+  const QString path = dialog.selectedFiles().value(0);
+  if (path.isEmpty()) return;
+  if (!Overview->SavePlot(path)) {
+    ShowError(tr("Das Diagramm konnte nicht als „%1“ gespeichert werden.").arg(path));
+  } else {
+    Notices->Show(tr("Das Diagramm steht in „%1“.").arg(path));
+  }
 }

@@ -82,7 +82,8 @@ void WindowMenuTest::menusHoldTheirActions_data() {
   QTest::addColumn<QStringList>("keys");
   QTest::newRow("menuDatei") << "&Datei"
                              << QStringList{"&Öffnen…", "Liste &speichern unter…",
-                                            "Messwerte &aufnehmen…", "&Beenden"}
+                                            "&Diagramm speichern unter…", "Messwerte &aufnehmen…",
+                                            "&Beenden"}
                              << QStringList{"Ctrl+O", "Ctrl+S", "", "Ctrl+Q"};
   QTest::newRow("menuBearbeiten") << "&Bearbeiten"
                                   << QStringList{"&Rückgängig",     "&Wiederherstellen",
@@ -97,8 +98,11 @@ void WindowMenuTest::menusHoldTheirActions_data() {
                      "&Größter Messwert", "&Kleinster Messwert",  "&Prozentuale Abweichung",
                      "A&lle auswerten",   "Ergebnisse k&opieren", "Memofeld &Zurücksetzen"}
       << QStringList{"", "", "", "", "", "", "F5", "Ctrl+Shift+C", ""};
-  QTest::newRow("menuHilfe") << "&Hilfe" << QStringList{"Ü&ber Messwerte Auswerten"}
-                             << QStringList{""};
+  QTest::newRow("menuAnsicht") << "A&nsicht" << QStringList{"&Kennwerte", "&Diagramm"}
+                               << QStringList{"F8", "F9"};
+  QTest::newRow("menuHilfe") << "&Hilfe"
+                             << QStringList{"&Tastenkürzel", "Ü&ber Messwerte Auswerten"}
+                             << QStringList{"", ""};
 }
 
 // Every visible item in its menu, each with a letter of its own and its key.
