@@ -178,6 +178,7 @@ QString Help() {
       "       messwerte --auswerten DATEI [--spalte N] [--dezimalzeichen punkt|komma]\n"
       "                 [--kennwerte]\n"
       "       messwerte --kennwerte DATEI [--spalte N]\n"
+      "       messwerte --diagramm BILD DATEI [--spalte N]\n"
       "       messwerte --aufnehmen GERÄT [--baud N] [--abfrage BEFEHL --intervall MS]\n"
       "                 [--anzahl N | --dauer SEKUNDEN]\n"
       "\n"
@@ -191,6 +192,8 @@ QString Help() {
       "                     mit --auswerten): Anzahl, Mittelwert, Standardabweichung (n − 1),\n"
       "                     die des Mittelwerts, den Vertrauensbereich (95 %), Median,\n"
       "                     Spannweite, kleinsten und größten Messwert mit ihren Zeilen.\n"
+      "  --diagramm BILD    Zeichnet die Reihe aus DATEI ohne Fenster als BILD (.png, .svg\n"
+      "                     oder .pdf), wie das Fenster sie zeigt.\n"
       "  --spalte N         Die N-te Spalte (ab 1) einer Datei mit mehreren Spalten.\n"
       "  --dezimalzeichen punkt|komma\n"
       "                     Das Dezimalzeichen der Werte in DATEI; sonst ergibt es sich aus\n"
@@ -242,7 +245,10 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
                                    QStringLiteral("punkt|komma"));
   const QCommandLineOption statistics(QStringLiteral("kennwerte"),
                                       QStringLiteral("Gibt die Kennwerte der Reihe aus."));
-  parser.addOptions({help, version, evaluate, column, decimal, statistics});
+  const QCommandLineOption plot(QStringLiteral("diagramm"),
+                                QStringLiteral("Zeichnet die Reihe aus DATEI als BILD."),
+                                QStringLiteral("BILD"));
+  parser.addOptions({help, version, evaluate, column, decimal, statistics, plot});
   parser.addOptions(RecordingOptions());
   parser.addPositionalArgument(QStringLiteral("DATEI"),
                                QStringLiteral("Datei, deren Werte das Fenster zeigt."));
@@ -259,7 +265,7 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
       return bad(
           QStringLiteral("Unbekannte Option „%1“.").arg(parser.unknownOptionNames().first()));
     const QString last = arguments.constLast();
-    for (const QCommandLineOption* option : {&evaluate, &column, &decimal}) {
+    for (const QCommandLineOption* option : {&evaluate, &column, &decimal, &plot}) {
       const QString name = option->names().constFirst();
       if (last == QStringLiteral("--") + name || last == QLatin1Char('-') + name)
         return bad(QStringLiteral("Zu --%1 fehlt %2.").arg(name, option->valueName()));
@@ -279,6 +285,21 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
   }
   const QStringList files = parser.positionalArguments();
   const char separator = DecimalSeparator(QLocale::system());
+  if (parser.isSet(plot)) {
+    if (parser.isSet(evaluate) || parser.isSet(statistics)) {
+      return bad(QStringLiteral("--diagramm steht allein, ohne --auswerten und --kennwerte."));
+    }
+    if (files.size() != 1) return bad(QStringLiteral("Zu --diagramm gehört eine Datei."));
+    if (parser.isSet(column)) {
+      bool ok = false;
+      const int n = parser.value(column).toInt(&ok);
+      if (!ok || n < 1) return bad(QStringLiteral("--spalte braucht eine Zahl ab 1."));
+      command.plot_column = n - 1;
+    }
+    command.plot_image = parser.value(plot);
+    command.open_path = files.first();
+    return command;
+  }
   if (parser.isSet(statistics) && !parser.isSet(evaluate)) {
     if (files.size() != 1) return bad(QStringLiteral("Zu --kennwerte gehört eine Datei."));
     std::optional<int> chosen;

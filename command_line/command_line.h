@@ -9,6 +9,9 @@ struct CommandLine {
   std::optional<int> exit_code;
   // A file to open in the window; empty for none.
   QString open_path;
+  // --diagramm: the image to write the plot of `open_path` to, and the column (from 0, or -1).
+  QString plot_image;
+  int plot_column = -1;
 };
 
 // Reads the arguments; prints help, the version, or an evaluation's six lines (--auswerten) on

@@ -12,6 +12,7 @@
 namespace {
 
 using WindowEntry = int (*)(int argc, char* argv[], const char* open_path);
+using PlotEntry = int (*)(int argc, char* argv[], const char* image, const char* path, int column);
 
 // Next to the program in the build tree, below the library folder once installed.
 QStringList ModuleCandidates() {
@@ -30,9 +31,21 @@ int main(int argc, char* argv[]) {
   const CommandLine command = RunCommandLine(argc, argv);
   if (command.exit_code) return *command.exit_code;
 
+  // --diagramm draws without a display, on Qt's offscreen platform.
+  const bool plot = !command.plot_image.isEmpty();
+  if (plot) qputenv("QT_QPA_PLATFORM", "offscreen");
   QString reason;
   for (const QString& candidate : ModuleCandidates()) {
     QLibrary module(candidate);
+    if (plot) {
+      const auto draw = reinterpret_cast<PlotEntry>(module.resolve("MesswertePlotImage"));
+      if (draw) {
+        return draw(argc, argv, command.plot_image.toUtf8().constData(),
+                    command.open_path.toUtf8().constData(), command.plot_column);
+      }
+      if (reason.isEmpty()) reason = module.errorString();
+      continue;
+    }
     const auto entry = reinterpret_cast<WindowEntry>(module.resolve("MesswerteWindow"));
     if (entry) {
       const QByteArray path = command.open_path.toUtf8();
@@ -42,5 +55,5 @@ int main(int argc, char* argv[]) {
   }
   std::fprintf(stderr, "Messwerte Auswerten: Das Fenster kann nicht geladen werden (%s).\n",
                qPrintable(reason));
-  return 1;
+  return plot ? 2 : 1;
 }
