@@ -1,8 +1,9 @@
-// The floor that `messwerte --auswerten` is measured against: the plainest single pass to the
-// six numbers. read() in blocks of 1 MiB, each line parsed to double with fast_float, the count,
-// the sums in long double, the smallest and largest value kept on the way; then the six lines as
-// the command line prints them under the C locale. Values with '.' only, one a line, LF breaks;
-// the series ends at the first empty line.
+// The floor that `messwerte --auswerten` is measured against: the fastest plain single pass to
+// the six numbers. read() in blocks of 1 MiB; a batch of 4,096 lines parsed to double with
+// fast_float, whose returned pointer already stands on the line's end, so no search for it;
+// then the batch added in a second loop without calls, the sums in long double and the
+// extremes kept as floats; then the six lines as the command line prints them under the C
+// locale. Values with '.' only, one a line, LF breaks; the series ends at the first empty line.
 
 #include <fast_float/fast_float.h>
 #include <fcntl.h>
@@ -20,41 +21,65 @@
 namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
+constexpr int kBatch = 4096;
 
 struct Sums {
   long long count = 0;
   long double sum = 0;
   long double squares = 0;
-  double smallest = 0;
-  double largest = 0;
+  float smallest = 0;
+  float largest = 0;
   bool bad = false;
   bool ended = false;
 };
 
+// Adds a batch; out of line and without a call inside, so that the sums stay in registers.
+[[gnu::noinline]] void Add(const double* values, int n, Sums& sums) {
+  long double sum = sums.sum, squares = sums.squares;
+  float smallest = sums.smallest, largest = sums.largest;
+  int i = 0;
+  if (sums.count == 0 && n > 0) smallest = largest = static_cast<float>(values[0]);
+  for (; i < n; ++i) {
+    const long double value = values[i];
+    sum += value;
+    squares += value * value;
+    const auto single = static_cast<float>(values[i]);
+    if (single < smallest) smallest = single;
+    if (single > largest) largest = single;
+  }
+  sums.sum = sum;
+  sums.squares = squares;
+  sums.smallest = smallest;
+  sums.largest = largest;
+  sums.count += n;
+}
+
 // Takes the complete lines of [begin, end); returns where the unfinished last line starts.
 const char* TakeLines(const char* begin, const char* end, bool last, Sums& sums) {
+  static double values[kBatch];
   while (begin < end && !sums.ended) {
-    const char* newline = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
-    if (!newline) {
-      if (!last) return begin;
-      newline = end;
+    int n = 0;
+    while (n < kBatch && begin < end) {
+      if (*begin == '\n') {
+        sums.ended = true;
+        break;
+      }
+      const auto result = fast_float::from_chars(begin, end, values[n]);
+      // A line cut by the block's end (even after a lone sign) goes on in the next block.
+      if (!last && (result.ptr == end ||
+                    (result.ec != std::errc() && !std::memchr(begin, '\n', end - begin)))) {
+        Add(values, n, sums);
+        return begin;  // the line goes on in the next block
+      }
+      if (result.ec != std::errc() || (result.ptr != end && *result.ptr != '\n')) {
+        sums.bad = true;
+        sums.ended = true;
+        break;
+      }
+      ++n;
+      begin = result.ptr + 1;
     }
-    if (newline == begin) {
-      sums.ended = true;
-      break;
-    }
-    double value;
-    const auto result = fast_float::from_chars(begin, newline, value);
-    if (result.ec != std::errc() || result.ptr != newline) {
-      sums.bad = true;
-    } else {
-      sums.sum += value;
-      sums.squares += static_cast<long double>(value) * value;
-      if (sums.count == 0 || value < sums.smallest) sums.smallest = value;
-      if (sums.count == 0 || value > sums.largest) sums.largest = value;
-    }
-    ++sums.count;
-    begin = newline + 1;
+    Add(values, n, sums);
   }
   return end;
 }
@@ -87,16 +112,15 @@ int main(int argc, char** argv) {
   }
   const auto mean = static_cast<float>(sums.sum / sums.count);
   const auto rms = static_cast<float>(std::sqrt(sums.squares / sums.count));
-  const auto smallest = static_cast<float>(sums.smallest);
-  const auto largest = static_cast<float>(sums.largest);
-  const float larger = std::fmax(std::fabs(static_cast<long double>(largest) - mean),
-                                 std::fabs(static_cast<long double>(mean) - smallest));
+  const float larger = std::fmax(std::fabs(static_cast<long double>(sums.largest) - mean),
+                                 std::fabs(static_cast<long double>(mean) - sums.smallest));
   const auto percent = static_cast<float>(larger * 100.0L / std::fabs(mean));
   std::printf(
       "Anzahl: %lld\nMittelwert: %s\nQuadratischer Mittelwert: %s\nGrößter Messwert: %s\n"
       "Kleinster Messwert: %s\nProzentuale Abweichung: %s\n",
       sums.count, messwerte::FloatToStr(mean, '.').c_str(), messwerte::FloatToStr(rms, '.').c_str(),
-      messwerte::FloatToStr(largest, '.').c_str(), messwerte::FloatToStr(smallest, '.').c_str(),
+      messwerte::FloatToStr(sums.largest, '.').c_str(),
+      messwerte::FloatToStr(sums.smallest, '.').c_str(),
       messwerte::FloatToStr(percent, '.').c_str());
   return 0;
 }
