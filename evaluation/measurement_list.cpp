@@ -39,13 +39,14 @@ void SplitLines(std::string_view all, LineBreaks breaks, LineViews& lines) {
   const bool any_separator = (breaks == LineBreaks::kUnicode || breaks == LineBreaks::kFile) &&
                              all.find("\xe2\x80") != std::string_view::npos;
   const bool cr_cr_lf = breaks == LineBreaks::kFile;
+  // A new vector gets room for every line at once; one used again keeps its room and grows.
+  if (lines.capacity() == 0) lines.reserve(CountLineFeeds(all) + 1);
   lines.clear();
-  lines.reserve(CountLineFeeds(all) + 1);
   std::size_t begin = 0;
   // A line ends at a break that begins at `at`. A break's later bytes, such as the LF of CR LF,
   // lie before the next line's start and are passed over; a lead byte of U+2028 or U+2029 begins
   // no break unless the two bytes after it complete one of them.
-  const auto line_break = [&](std::size_t at) {
+  const auto line_break = [&](std::size_t at) __attribute__((always_inline)) {
     if (at < begin) return;
     std::size_t length = 1;
     if (all[at] == '\r') {
