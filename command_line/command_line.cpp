@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr qint64 kBlock = qint64{1} << 20;
+constexpr qint64 kBlock = qint64{1} << 18;
 
 const QString kStandardInput = QStringLiteral("Standardeingabe");
 
