@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -169,7 +170,7 @@ TEST(StatisticsCollector, RefusesTextsThatAreNoNumbers) {
 // Student's t for the 95 % interval: t(0.975; 1) = tan(0.475 π), t(0.975; 2) = 0.95 · √(2/0.0975),
 // and the normal quantile 1.959964 for very many degrees.
 TEST(StudentT975, MatchesClosedForms) {
-  EXPECT_NEAR(StudentT975(1), std::tan(0.475 * M_PI), 1e-12);
+  EXPECT_NEAR(StudentT975(1), std::tan(0.475 * std::numbers::pi), 1e-12);
   EXPECT_NEAR(StudentT975(2), 0.95 * std::sqrt(2 / 0.0975), 1e-12);
   EXPECT_NEAR(StudentT975(100000000), 1.959963984540054, 1e-7);
 }
