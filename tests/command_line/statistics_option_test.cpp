@@ -49,6 +49,13 @@ QByteArray Alternating(const QByteArray& first, const QByteArray& low, const QBy
   return text;
 }
 
+// A reference series kept beside the core's tests, one value a line.
+QByteArray Stored(const char* name) {
+  QFile file(QStringLiteral(MESSWERTE_NIST_DIR "/%1.txt").arg(QLatin1String(name)));
+  if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read %s", qPrintable(file.fileName()));
+  return file.readAll();
+}
+
 }  // namespace
 
 class StatisticsOptionTest : public QObject {
@@ -70,12 +77,26 @@ class StatisticsOptionTest : public QObject {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<double>("mean");
     QTest::addColumn<double>("standard_deviation");
-    QTest::newRow("NumAcc1") << QByteArray("10000001\n10000003\n10000002\n") << 10000002.0 << 1.0;
-    QTest::newRow("NumAcc2") << Alternating("1.2", "1.1", "1.3") << 1.2 << 0.1;
+    QTest::addColumn<QString>("count");
+    QTest::newRow("NumAcc1") << QByteArray("10000001\n10000003\n10000002\n") << 10000002.0 << 1.0
+                             << QStringLiteral("3");
+    QTest::newRow("NumAcc2") << Alternating("1.2", "1.1", "1.3") << 1.2 << 0.1
+                             << QStringLiteral("1001");
     QTest::newRow("NumAcc3") << Alternating("1000000.2", "1000000.1", "1000000.3") << 1000000.2
-                             << 0.1;
+                             << 0.1 << QStringLiteral("1001");
     QTest::newRow("NumAcc4") << Alternating("10000000.2", "10000000.1", "10000000.3") << 10000000.2
-                             << 0.1;
+                             << 0.1 << QStringLiteral("1001");
+    // NIST StRD univariate datasets PiDigits, Lottery, Lew, Mavro and Michelso.
+    QTest::newRow("PiDigits") << Stored("PiDigits") << 4.53480000000000 << 2.86733906028871
+                              << QStringLiteral("5000");
+    QTest::newRow("Lottery") << Stored("Lottery") << 518.958715596330 << 291.699727470969
+                             << QStringLiteral("218");
+    QTest::newRow("Lew") << Stored("Lew") << -177.435000000000 << 277.332168044316
+                         << QStringLiteral("200");
+    QTest::newRow("Mavro") << Stored("Mavro") << 2.00185600000000 << 0.000429123454003053
+                           << QStringLiteral("50");
+    QTest::newRow("Michelso") << Stored("Michelso") << 299.852400000000 << 0.0790105478190518
+                              << QStringLiteral("100");
   }
 
   // The digits printed agree with the certified ones to 13 significant digits or more.
@@ -83,13 +104,17 @@ class StatisticsOptionTest : public QObject {
     QFETCH(QByteArray, bytes);
     QFETCH(double, mean);
     QFETCH(double, standard_deviation);
+    QFETCH(QString, count);
     const Run run =
         Start({QStringLiteral("--kennwerte"), Write("nist.txt", bytes)}, QStringLiteral("C.UTF-8"));
     QCOMPARE(run.exit_code, 0);
+    QCOMPARE(Value(run.out, QStringLiteral("Anzahl")), count);
     const double printed_mean = Value(run.out, QStringLiteral("Mittelwert")).toDouble();
     const double printed_sd = Value(run.out, QStringLiteral("Standardabweichung")).toDouble();
     const auto digits = [](double computed, double certified) {
-      return computed == certified ? 16.0 : -std::log10(std::abs(computed - certified) / certified);
+      return computed == certified
+                 ? 16.0
+                 : -std::log10(std::abs(computed - certified) / std::abs(certified));
     };
     qInfo("mean %.1f digits, standard deviation %.1f digits", digits(printed_mean, mean),
           digits(printed_sd, standard_deviation));
