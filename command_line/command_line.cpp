@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QLocale>
 #include <QStringDecoder>
 #include <algorithm>
@@ -15,8 +16,10 @@
 #include <string_view>
 
 #include "decimal_separator.h"
-#include "record_command.h"
+#include "modules.h"
 #include "presses.h"
+#include "record_command.h"
+#include "record_options.h"
 #include "reading_notes.h"
 #include "series_reader.h"
 #include "series_summary.h"
@@ -279,9 +282,18 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
     command.exit_code = Print(stdout, text) ? 0 : OutputFailed();
     return command;
   }
-  if (const std::optional<int> recorded = RecordIfAsked(parser, argc, argv)) {
-    command.exit_code = recorded;
-    return command;
+  if (RecordingAsked(parser)) {
+    // Qt SerialPort and QtNetwork, with the libraries they bring, are loaded only to record.
+    QString reason;
+    for (const QString& candidate : ModuleCandidates(QStringLiteral("messwerte-aufnahme"))) {
+      QLibrary module(candidate);
+      if (const auto record = reinterpret_cast<RecordEntry>(module.resolve("MesswerteRecord"))) {
+        command.exit_code = record(parser, argc, argv);
+        return command;
+      }
+      if (reason.isEmpty()) reason = module.errorString();
+    }
+    return bad(QStringLiteral("Die Aufnahme kann nicht geladen werden (%1).").arg(reason));
   }
   const QStringList files = parser.positionalArguments();
   const char separator = DecimalSeparator(QLocale::system());

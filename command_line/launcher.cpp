@@ -2,28 +2,17 @@
 // QtWidgets, is a module loaded only when it is shown, so that help, version and evaluations
 // start fast and small, without a display.
 
-#include <QFileInfo>
 #include <QLibrary>
 #include <QStringList>
 #include <cstdio>
 
 #include "command_line.h"
+#include "modules.h"
 
 namespace {
 
 using WindowEntry = int (*)(int argc, char* argv[], const char* open_path);
 using PlotEntry = int (*)(int argc, char* argv[], const char* image, const char* path, int column);
-
-// Next to the program in the build tree, below the library folder once installed.
-QStringList ModuleCandidates() {
-#ifdef Q_OS_WIN
-  return {QStringLiteral("messwerte-fenster")};  // Windows looks next to the program first
-#else
-  const QString folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-  return {folder + QStringLiteral("/messwerte-fenster"),
-          folder + QStringLiteral("/" MESSWERTE_MODULE_FROM_BINDIR "/messwerte-fenster")};
-#endif
-}
 
 }  // namespace
 
@@ -35,7 +24,7 @@ int main(int argc, char* argv[]) {
   const bool plot = !command.plot_image.isEmpty();
   if (plot) qputenv("QT_QPA_PLATFORM", "offscreen");
   QString reason;
-  for (const QString& candidate : ModuleCandidates()) {
+  for (const QString& candidate : ModuleCandidates(QStringLiteral("messwerte-fenster"))) {
     QLibrary module(candidate);
     if (plot) {
       const auto draw = reinterpret_cast<PlotEntry>(module.resolve("MesswertePlotImage"));

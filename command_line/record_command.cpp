@@ -11,6 +11,7 @@
 
 #include "decimal_separator.h"
 #include "number_text.h"
+#include "record_options.h"
 #include "recorder.h"
 
 #ifdef Q_OS_WIN
@@ -22,13 +23,6 @@
 #endif
 
 namespace {
-
-const QString kRecord = QStringLiteral("aufnehmen");
-const QString kBaud = QStringLiteral("baud");
-const QString kQuery = QStringLiteral("abfrage");
-const QString kInterval = QStringLiteral("intervall");
-const QString kCount = QStringLiteral("anzahl");
-const QString kDuration = QStringLiteral("dauer");
 
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -148,40 +142,14 @@ class Session {
 
 }  // namespace
 
-QList<QCommandLineOption> RecordingOptions() {
-  return {
-      {kRecord, QStringLiteral("Nimmt Messwerte von GERÄT auf."), QStringLiteral("GERÄT")},
-      {kBaud, QStringLiteral("Baudrate der seriellen Schnittstelle."), QStringLiteral("N")},
-      {kQuery, QStringLiteral("Abfragebefehl an das Gerät."), QStringLiteral("BEFEHL")},
-      {kInterval, QStringLiteral("Abstand der Abfragen in Millisekunden."), QStringLiteral("MS")},
-      {kCount, QStringLiteral("Endet nach N Werten."), QStringLiteral("N")},
-      {kDuration, QStringLiteral("Endet nach SEKUNDEN."), QStringLiteral("SEKUNDEN")},
-  };
-}
-
-QString RecordingHelp() {
-  return QStringLiteral(
-      "  --aufnehmen GERÄT  Nimmt Messwerte auf und gibt sie einzeln je Zeile aus, so wie\n"
-      "                     --auswerten sie liest. GERÄT ist eine serielle Schnittstelle\n"
-      "                     (/dev/ttyUSB0, COM3) oder ein Netzwerkgerät RECHNER:PORT.\n"
-      "                     Der Wert einer Zeile ist ihre erste Zahl; Zeilen ohne Wert\n"
-      "                     und der Fortschritt stehen in der Standardfehlerausgabe.\n"
-      "                     Strg+C beendet die Aufnahme.\n"
-      "                     --dezimalzeichen gilt auch hier.\n"
-      "  --baud N           Baudrate (Vorgabe 9600; 8 Datenbits, keine Parität, 1 Stoppbit).\n"
-      "  --abfrage BEFEHL   Sendet BEFEHL (etwa READ?) mit Zeilenende an das Gerät,\n"
-      "  --intervall MS     alle MS Millisekunden (Vorgabe 1000).\n"
-      "  --anzahl N         Endet nach N Werten.\n"
-      "  --dauer SEKUNDEN   Endet nach SEKUNDEN.\n");
-}
-
-std::optional<int> RecordIfAsked(const QCommandLineParser& parser, int argc, char* argv[]) {
+extern "C" Q_DECL_EXPORT int MesswerteRecord(const QCommandLineParser& parser, int argc,
+                                             char* argv[]) {
   if (!parser.isSet(kRecord)) {
     for (const QString& name : {kBaud, kQuery, kInterval, kCount, kDuration}) {
       if (parser.isSet(name))
         return Bad(QStringLiteral("--%1 gilt nur mit --aufnehmen.").arg(name));
     }
-    return std::nullopt;
+    return 2;
   }
   if (parser.isSet(QStringLiteral("auswerten")))
     return Bad(QStringLiteral("--aufnehmen und --auswerten gehen nicht zusammen."));
