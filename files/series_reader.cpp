@@ -278,7 +278,8 @@ Layout Decide(std::string_view text, const Choices& choices, char locale_decimal
   } else if (qualifies(';')) {
     layout.separator = ';';
   } else if (qualifies(',')) {
-    if (std::any_of(data.begin(), data.end(), MayHoldDecimalComma))
+    // A comma the user names as the decimal separator parts no columns either.
+    if (choices.decimal == ',' || std::any_of(data.begin(), data.end(), MayHoldDecimalComma))
       layout.comma_is_decimal = true;
     else
       layout.separator = ',';

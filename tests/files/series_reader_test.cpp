@@ -139,6 +139,9 @@ INSTANTIATE_TEST_SUITE_P(
                  kPointNote, ','},
         ReadCase{"chosen_decimal_says_nothing", "1.5\n2.5\n", "1:1.5|2:2.5", '\0', 1, false, ',',
                  "", ',', 0, ','},
+        // The values split at the commas would be read with a decimal comma they do not hold.
+        ReadCase{"chosen_decimal_comma_parts_no_columns", "1.5,2.5\n3.5,4.5\n",
+                 "1:1.5,2.5|2:3.5,4.5", '\0', 1, false, ',', "", '.', 0, ','},
         ReadCase{"no_decimal_shown_takes_the_locale", "1\n2\n", "1:1|2:2", '\0', 1, false, ',', "",
                  ','},
         // Blank-separated tables were refused.

@@ -26,6 +26,12 @@
 #include <optional>
 #include <string>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
+
 #include "column_dialog.h"
 #include "form1.h"
 #include "measurement_edit.h"
@@ -92,6 +98,10 @@ class WindowFilesTest : public QObject {
   void columnIsAskedAndRemembered();
   void columnDialogShowsAndChooses();
   void columnDialogCancelLeavesTheList();
+  void columnDialogShowsAndChangesTheDecisions_data();
+  void columnDialogShowsAndChangesTheDecisions();
+  void columnDialogIsAsWideAsItsColumns_data();
+  void columnDialogIsAsWideAsItsColumns();
   void savesAndReadsBack_data();
   void savesAndReadsBack();
   void failedSaveLeavesTheOldFile_data();
@@ -154,20 +164,34 @@ void WindowFilesTest::opensByArgument_data() {
   QTest::addColumn<QByteArray>("bytes");
   QTest::addColumn<QString>("list");
   QTest::addColumn<QString>("mean");
+  // What the window tells after opening: each decision and each thing left out, in file lines.
+  QTest::addColumn<QString>("notice");
   const QLocale german(QLocale::German, QLocale::Germany);
   const QLocale english(QLocale::English, QLocale::UnitedStates);
+  const QString opened = QStringLiteral("„werte.txt“ geöffnet");
   QTest::newRow("point") << english << QByteArray("1.5\n2\n") << "1.5\n2"
-                         << "1.75";
+                         << "1.75" << opened + '.';
   QTest::newRow("comma, CR LF") << german << QByteArray("1,5\r\n2\r\n") << "1,5\n2"
-                                << "1,75";
+                                << "1,75" << opened + '.';
   QTest::newRow("header") << german << QByteArray("Wert\n1,5\n2") << "1,5\n2"
-                          << "1,75";
+                          << "1,75" << opened + ": Kopfzeile in Zeile 1.";
   QTest::newRow("Windows-1252") << german
                                 << QByteArray(
                                        "Temperatur \xb0"
                                        "C\n1,5\n2")
                                 << "1,5\n2"
-                                << "1,75";
+                                << "1,75" << opened + ": Kopfzeile in Zeile 1.";
+  // Without the notice a German user would not know why the list shows other separators.
+  QTest::newRow("decimal points under a German locale")
+      << german << QByteArray("1.5\n2.25\n") << "1,5\n2,25"
+      << "1,875"
+      << opened + ". Die Datei schreibt Zahlen mit Punkt; in der Liste stehen sie mit Komma.";
+  QTest::newRow("comments and lines after an empty line")
+      << english << QByteArray("# Messung 3\n1\n# Pause\n2\n\n3\n4\n") << "1\n2\n\n3\n4"
+      << "1.5"
+      << opened + ". 2 Kommentarzeilen (#) übersprungen, die erste in Zeile 1. Die Leerzeile in "
+                  "Zeile 5 beendet die Messreihe; 2 Zeilen danach (Zeile 6 bis 7) werden nicht "
+                  "ausgewertet.";
 }
 
 void WindowFilesTest::opensByArgument() {
@@ -175,11 +199,13 @@ void WindowFilesTest::opensByArgument() {
   QFETCH(QByteArray, bytes);
   QFETCH(QString, list);
   QFETCH(QString, mean);
+  QFETCH(QString, notice);
   QLocale::setDefault(locale);
   memo()->setPlainText("7\n8");
   memo()->SetSelection({1, 1}, {1, 1});
   window_->OpenAtStart(Write("werte.txt", bytes));
   QTRY_COMPARE(memo()->toPlainText(), list);
+  QCOMPARE(window_->notices().text(), notice);
   QCOMPARE(memo()->CursorPosition(), TextPosition{});
   QVERIFY(memo()->SelectedText().isEmpty());
   QVERIFY(errors_.isEmpty());
@@ -431,6 +457,94 @@ void WindowFilesTest::columnDialogCancelLeavesTheList() {
   QCOMPARE(memo()->toPlainText(), QStringLiteral("4\n5"));
   Undo();
   QCOMPARE(memo()->toPlainText(), QStringLiteral("1\n2"));
+}
+
+void WindowFilesTest::columnDialogShowsAndChangesTheDecisions_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<QString>("decisions");
+  QTest::addColumn<int>("preselected");  // the first column of numbers
+  // After the user turns the decimal separator and then the header over: the column names.
+  QTest::addColumn<QStringList>("names_other_decimal");
+  QTest::addColumn<QStringList>("names_other_header");
+  QTest::newRow("semicolons, decimal commas, a header")
+      << QByteArray("Zeit;Temperatur\n12:00;20,5\n12:01;21,5\n")
+      << "Erkannt: Spaltentrenner Semikolon, Dezimalzeichen Komma (aus den Werten), erste Zeile "
+         "ist Kopfzeile."
+      << 1 << QStringList{"Zeit", "Temperatur"} << QStringList{"Spalte 1", "Spalte 2"};
+  // With a decimal point, commas part the columns; with a decimal comma they cannot.
+  QTest::newRow("commas, decimal points, no header")
+      << QByteArray("1.5,2.5\n3.5,4.5\n")
+      << "Erkannt: Spaltentrenner Komma, Dezimalzeichen Punkt (aus den Werten), keine Kopfzeile."
+      << 0 << QStringList{"Spalte 1"} << QStringList{"1.5", "2.5"};
+  QTest::newRow("tabs, whole numbers: the locale's separator")
+      << QByteArray("a\tb\tc\n1\t2\t3\n")
+      << "Erkannt: Spaltentrenner Tabulator, Dezimalzeichen Punkt (Spracheinstellung), erste "
+         "Zeile ist Kopfzeile."
+      << 0 << QStringList{"a", "b", "c"} << QStringList{"Spalte 1", "Spalte 2", "Spalte 3"};
+}
+
+void WindowFilesTest::columnDialogShowsAndChangesTheDecisions() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(QString, decisions);
+  QFETCH(int, preselected);
+  QFETCH(QStringList, names_other_decimal);
+  QFETCH(QStringList, names_other_header);
+  const QString path = Write("tabelle.csv", bytes);
+  QString error;
+  const std::optional<SeriesFile> file = SeriesFile::Open(path, &error);
+  QVERIFY2(file, qPrintable(error));
+  const int first_numeric = file->Decide().first_numeric_column;
+  QCOMPARE(first_numeric, preselected);
+  ColumnDialog dialog(path, *file, first_numeric, '.');
+  QCOMPARE(dialog.Column(), preselected);
+  QStringList labels;
+  for (const QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+  QVERIFY2(labels.contains(decisions), qPrintable(labels.join('|')));
+  // Left as found, nothing is overridden.
+  series::Choices untouched = dialog.Choices();
+  QVERIFY(!untouched.decimal && !untouched.header);
+
+  const auto names = [&] {
+    QStringList shown;
+    for (int c = 0; c < dialog.table()->columnCount(); ++c)
+      shown << dialog.table()->horizontalHeaderItem(c)->text();
+    return shown;
+  };
+  const int found_decimal = dialog.decimal()->currentIndex();
+  dialog.decimal()->setCurrentIndex(1 - found_decimal);
+  QCOMPARE(dialog.Choices().decimal, std::optional<char>(found_decimal == 0 ? ',' : '.'));
+  QCOMPARE(names(), names_other_decimal);
+  dialog.decimal()->setCurrentIndex(found_decimal);
+  const bool found_header = dialog.header()->isChecked();
+  dialog.header()->setChecked(!found_header);
+  QCOMPARE(dialog.Choices().header, std::optional<bool>(!found_header));
+  QCOMPARE(names(), names_other_header);
+}
+
+void WindowFilesTest::columnDialogIsAsWideAsItsColumns_data() {
+  QTest::addColumn<int>("columns");
+  QTest::newRow("a few wide columns fit without scrolling") << 4;
+  QTest::newRow("many columns stop at the screen") << 80;
+}
+
+void WindowFilesTest::columnDialogIsAsWideAsItsColumns() {
+  QFETCH(int, columns);
+  QStringList names;
+  QList<QStringList> preview;
+  for (int c = 0; c < columns; ++c)
+    names << QStringLiteral("Temperatur am Messpunkt %1 in Grad Celsius").arg(c + 1);
+  for (int row = 0; row < 3; ++row) preview << QStringList(names.size(), QStringLiteral("21,5"));
+  ColumnDialog dialog("/daten/breit.csv", names, preview, 0);
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  const int room = dialog.screen()->availableGeometry().width();
+  QVERIFY2(dialog.frameGeometry().width() <= room,
+           qPrintable(QStringLiteral("%1 > %2").arg(dialog.frameGeometry().width()).arg(room)));
+  const bool scrolls = dialog.table()->horizontalScrollBar()->maximum() > 0;
+  int needed = 0;
+  for (int c = 0; c < columns; ++c) needed += dialog.table()->columnWidth(c);
+  // Scrolling only where the columns are wider than the screen.
+  QCOMPARE(scrolls, needed > room);
 }
 
 void WindowFilesTest::savesAndReadsBack_data() {
