@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -27,7 +28,11 @@ constexpr std::size_t kShortestRun = 64;
 // nothing more.
 constexpr std::size_t kShareFrom = std::size_t{64} << 10;
 
-std::uintptr_t Address(const char* at) { return reinterpret_cast<std::uintptr_t>(at); }
+// Room on each side of a line edited in place, beyond the growth asked for: an eighth of the
+// line, so that a line grows by a copy of itself only now and then.
+std::size_t Room(std::size_t size, std::size_t growth) {
+  return std::max<std::size_t>(64, (size + growth) / 8) + growth;
+}
 
 // Freed blocks in the middle of the heap go back to the system only when asked.
 void GiveBack() { messwerte::platform::GiveBackFreedMemory(); }
@@ -48,6 +53,55 @@ std::string_view ListModel::Keep(std::string text) {
   texts_.emplace(view.data(), Kept{std::move(owned)});
   if (view.size() >= kShareFrom) long_texts_.emplace(view.size(), view.data());
   return view;
+}
+
+std::string_view ListModel::KeepEditable(std::string_view line, std::size_t growth) {
+  const std::size_t room = Room(line.size(), growth);
+  auto owned = std::make_unique<std::string>();
+  owned->reserve(line.size() + 2 * room);
+  owned->append(room, ' ').append(line).append(room, ' ');
+  editable_ = owned.get();
+  front_ = room;
+  kept_bytes_ += owned->size() + kKeptOverhead;
+  texts_.emplace(editable_->data(), Kept{std::move(owned)});
+  return {editable_->data() + front_, line.size()};
+}
+
+void ListModel::MakeEditable(int k, std::size_t growth) {
+  std::string_view& line = lines_[static_cast<std::size_t>(k)];
+  std::string* const was = Editable(k) ? editable_ : nullptr;
+  line = KeepEditable(line, growth);
+  // Only the line viewed the text it outgrew.
+  if (was) {
+    kept_bytes_ -= was->size() + kKeptOverhead;
+    released_ += was->size() + kKeptOverhead;
+    texts_.erase(was->data());
+  }
+}
+
+void ListModel::EditLine(int k, std::size_t column, std::size_t count, std::string_view text) {
+  std::size_t size = lines_[static_cast<std::size_t>(k)].size();
+  const std::size_t tail = size - column - count;
+  const std::ptrdiff_t growth =
+      static_cast<std::ptrdiff_t>(text.size()) - static_cast<std::ptrdiff_t>(count);
+  const auto fits = [&](std::size_t room) {
+    return growth <= 0 || static_cast<std::size_t>(growth) <= room;
+  };
+  if (!fits(front_) && !fits(editable_->size() - front_ - size)) {
+    MakeEditable(k, static_cast<std::size_t>(growth));
+  }
+  char* const base = editable_->data();
+  const std::size_t back = editable_->size() - front_ - size;
+  if (column <= tail ? fits(front_) : !fits(back)) {
+    std::memmove(base + front_ - growth, base + front_, column);
+    front_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(front_) - growth);
+  } else {
+    std::memmove(base + front_ + column + text.size(), base + front_ + column + count, tail);
+  }
+  if (!text.empty()) std::memcpy(base + front_ + column, text.data(), text.size());
+  size = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(size) + growth);
+  lines_[static_cast<std::size_t>(k)] = {base + front_, size};
+  Moved(k);
 }
 
 ListModel::Kept* ListModel::Owner(const char* at) const {
@@ -79,6 +133,7 @@ void ListModel::ReplaceLineInStep(int k, std::string_view text) {
     run_ = &open_.changes.emplace_back(Change{k, 0, {}, {}, 0});
     run_->lines.reserve(lines_.size() - static_cast<std::size_t>(k));
   }
+  Freeze(line);
   run_->lines.push_back(line);
   ++run_->count;
   line = fresh;
@@ -87,7 +142,18 @@ void ListModel::ReplaceLineInStep(int k, std::string_view text) {
 }
 
 void ListModel::SetText(std::string_view text) {
-  std::string whole(text);  // `text` may be one of the texts about to be dropped
+  // A single long line is edited in place from the start.
+  const bool editable = text.size() >= kInPlaceFrom && text.find('\n') == std::string_view::npos;
+  std::string whole(editable ? std::string_view() : text);  // `text` may be about to be dropped
+  std::unique_ptr<std::string> alone;
+  std::size_t front = 0;
+  if (editable) {
+    front = Room(text.size(), 0);
+    alone = std::make_unique<std::string>();
+    alone->reserve(text.size() + 2 * front);
+    alone->append(front, ' ').append(text).append(front, ' ');
+  }
+  editable_ = nullptr;
   // The open step's changes are told now and then dropped with the history: no step may keep
   // views into the texts that go.
   for (const Change& change : open_.changes) Tell(change);
@@ -101,7 +167,18 @@ void ListModel::SetText(std::string_view text) {
     const std::map<const char*, Kept> old_texts = std::exchange(texts_, {});
     long_texts_.clear();
     kept_bytes_ = 0;
-    Change change{0, 0, std::exchange(lines_, SplitLines(Keep(std::move(whole)))), {}, 0};
+    Lines fresh;
+    if (alone) {
+      editable_ = alone.get();
+      front_ = front;
+      fresh.push_back({alone->data() + front, text.size()});
+      kept_bytes_ += alone->size() + kKeptOverhead;
+      const char* const at = alone->data();
+      texts_.emplace(at, Kept{std::move(alone)});
+    } else {
+      fresh = SplitLines(Keep(std::move(whole)));
+    }
+    Change change{0, 0, std::exchange(lines_, std::move(fresh)), {}, 0};
     change.count = LineCount();
     viewed_bytes_ = kept_bytes_;
     dropped_ = false;
@@ -251,7 +328,8 @@ void ListModel::FitHistory() {
 std::size_t ListModel::Bytes(const Step& step) {
   std::size_t bytes = sizeof(Step);
   for (const Change& change : step.changes) {
-    bytes += sizeof(Change) + change.run.size() + change.lines.size() * sizeof(std::string_view);
+    bytes += sizeof(Change) + change.run.size() + change.bytes.size() +
+             change.lines.size() * sizeof(std::string_view);
     for (const std::string_view line : change.lines) bytes += line.size();
   }
   return bytes;
@@ -286,6 +364,7 @@ void ListModel::Collect() {
     }
   };
   for (const std::string_view line : lines_) mark(line);
+  if (editable_) texts_.find(editable_->data())->second.viewed = true;
   for (const Step& step : undo_) mark_step(step);
   for (const Step& step : redo_) mark_step(step);
   mark_step(open_);
@@ -297,9 +376,11 @@ void ListModel::Collect() {
     } else {
       const std::size_t size = it->second.text->size();
       if (size >= kShareFrom) {
+        // A text that was edited in place is not among them.
         const auto [from, to] = long_texts_.equal_range(size);
-        long_texts_.erase(
-            std::find_if(from, to, [&](const auto& entry) { return entry.second == it->first; }));
+        const auto entry =
+            std::find_if(from, to, [&](const auto& entry) { return entry.second == it->first; });
+        if (entry != to) long_texts_.erase(entry);
       }
       freed += size + kKeptOverhead;
       it = texts_.erase(it);
@@ -389,12 +470,21 @@ void ListModel::Redo() {
 }
 
 void ListModel::Swap(Change& change) {
+  if (change.in_place) {
+    if (!Editable(change.first)) MakeEditable(change.first, change.bytes.size());
+    std::string now(Line(change.first).substr(change.column, change.length));
+    EditLine(change.first, change.column, change.length, change.bytes);
+    change.length = change.bytes.size();
+    change.bytes = std::move(now);
+    return;
+  }
   Expand(change);
   Moved(change.first);
   const auto first = lines_.begin() + change.first;
   const int count = static_cast<int>(change.lines.size());
   if (count == change.count) {
     std::swap_ranges(change.lines.begin(), change.lines.end(), first);
+    for (const std::string_view line : change.lines) Freeze(line);
     return;
   }
   // All lines at once, as opening a file replaces them: the two lists change places, with no
@@ -402,9 +492,11 @@ void ListModel::Swap(Change& change) {
   if (change.first == 0 && change.count == LineCount()) {
     std::swap(lines_, change.lines);
     change.count = count;
+    editable_ = nullptr;
     return;
   }
   Lines taken(first, first + change.count);
+  for (const std::string_view line : taken) Freeze(line);
   const auto at = lines_.erase(first, first + change.count);
   lines_.insert(at, change.lines.begin(), change.lines.end());
   change.lines = std::move(taken);
@@ -418,6 +510,13 @@ void ListModel::Swap(Change& change) {
 
 void ListModel::Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge,
                         bool kept) {
+  if (open_steps_ == 0 && from.line == to.line && text.find('\n') == std::string_view::npos) {
+    const bool after_in_place =
+        MergesWithLast(from, to, text, merge) && undo_.back().changes.front().in_place;
+    if (after_in_place || Line(from.line).size() + text.size() >= kInPlaceFrom) {
+      return EditInPlace(from, to, text, merge);
+    }
+  }
   // The new lines: the first begins with what stood before `from`, the last ends with what stood
   // after `to`, and lines in between are views into the kept text as it was given.
   Lines fresh = SplitLines(kept || text.find('\n') == std::string_view::npos
@@ -466,8 +565,74 @@ bool ListModel::MergesWithLast(TextPosition from, TextPosition to, std::string_v
          (last.after.cursor == from || last.after.cursor == to);
 }
 
+void ListModel::EditInPlace(TextPosition from, TextPosition to, std::string_view text,
+                            Merge merge) {
+  const int k = from.line;
+  const auto a = static_cast<std::size_t>(from.column);
+  const auto b = static_cast<std::size_t>(to.column);
+  const std::string_view line = Line(k);
+  // Text out of the line itself would change while it goes in.
+  std::string copy;
+  if (!text.empty() && Address(text.data()) < Address(line.data()) + line.size() &&
+      Address(text.data()) + text.size() > Address(line.data())) {
+    text = copy = std::string(text);
+  }
+  std::string erased(line.substr(a, b - a));
+  bool merged = MergesWithLast(from, to, text, merge);
+  Change* const last = merged ? &undo_.back().changes.front() : nullptr;
+  // A run's bytes in the step: the stretch they changed, grown by what this edit changes.
+  if (last && last->in_place && (a > last->column + last->length || b < last->column)) {
+    merged = false;
+  }
+  if (!Editable(k)) MakeEditable(k, text.size());
+  EditLine(k, a, b - a, text);
+  Touch();
+  const TextPosition after{k, from.column + static_cast<int>(text.size())};
+  if (!merged) {
+    OpenStep();
+    Change change{k, 1, {}, {}, 0};
+    change.in_place = true;
+    change.column = a;
+    change.length = text.size();
+    change.bytes = std::move(erased);
+    open_.changes.push_back(std::move(change));
+    run_ = nullptr;
+    open_.merge = merge;
+    selection_ = {after, after};
+    return CloseStep();
+  }
+  selection_ = {after, after};
+  Step& step = undo_.back();
+  step.after = selection_;
+  if (last->in_place) {
+    const std::size_t end = last->column + last->length;
+    const std::size_t low = std::min(a, last->column);
+    const std::size_t high = std::max(b, end);
+    std::string bytes = erased.substr(0, last->column > a ? last->column - a : 0);
+    bytes += last->bytes;
+    if (b > end) bytes += std::string_view(erased).substr(end - a);
+    last->bytes = std::move(bytes);
+    last->column = low;
+    last->length = high - low - (b - a) + text.size();
+    history_bytes_ -= step.bytes;
+    step.bytes = Bytes(step);
+    history_bytes_ += step.bytes;
+  }
+  if (listener_) {
+    const InPlace edit{from.column, erased, static_cast<int>(text.size())};
+    listener_({k, {}, 1, &edit});
+  }
+  Tidy();
+}
+
 void ListModel::Tell(const Change& change) const {
-  if (listener_) listener_({change.first, change.lines, change.count});
+  if (!listener_) return;
+  if (change.in_place) {
+    const InPlace edit{static_cast<int>(change.column), change.bytes,
+                       static_cast<int>(change.length)};
+    return listener_({change.first, {}, 1, &edit});
+  }
+  listener_({change.first, change.lines, change.count});
 }
 
 namespace {

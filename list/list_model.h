@@ -51,12 +51,28 @@ class ListModel final : public messwerte::MeasurementList {
   // lines put in by InsertLines.
   enum class Merge { kNone, kTyping, kDeleting, kLines };
 
+  // An edit of one line where its text stands: its bytes before `column` stayed, `erased`
+  // stood from there, and `typed` bytes stand there now.
+  struct InPlace {
+    int column;
+    std::string_view erased;  // valid during the call
+    int typed;
+  };
+
   // What one change did, told to the listener once it is in place.
   struct LinesChanged {
     int first;                                  // first line that changed
     std::span<const std::string_view> removed;  // the lines as they were; valid during the call
     int inserted;                               // lines now standing from `first` in their place
+    // Set when line `first` was edited where it stands: the line as it was is gone, `removed`
+    // is empty and `inserted` is 1.
+    const InPlace* in_place = nullptr;
   };
+
+  // A line this long is edited where its text stands, with room at both of its ends, when an
+  // edit outside an open step changes it alone: a key costs no copy of the line, and its undo
+  // step keeps only the bytes it changed.
+  static constexpr std::size_t kInPlaceFrom = 4096;
 
   ListModel() : lines_(1), starts_{0} {}
 
@@ -68,6 +84,7 @@ class ListModel final : public messwerte::MeasurementList {
     // The reset empties one line after another; each goes straight onto the open run.
     if (run_ && text.empty() && k == run_->first + run_->count && k < LineCount() &&
         !lines_[static_cast<std::size_t>(k)].empty()) {
+      Freeze(lines_[static_cast<std::size_t>(k)]);
       run_->lines.push_back(std::exchange(lines_[static_cast<std::size_t>(k)], {}));
       ++run_->count;
       Moved(k);
@@ -156,6 +173,12 @@ class ListModel final : public messwerte::MeasurementList {
     Lines lines;
     std::string_view run;
     std::size_t run_at = 0;  // where in `lines` the lines of `run` belong
+    // An edit in place of line `first` instead: `length` bytes from `column` stand where
+    // `bytes` stood.
+    bool in_place = false;
+    std::size_t column = 0;
+    std::size_t length = 0;
+    std::string bytes{};
   };
   struct Step {
     std::vector<Change> changes;
@@ -171,6 +194,9 @@ class ListModel final : public messwerte::MeasurementList {
 
   // Keeps `text` until no line and no step views it any more.
   std::string_view Keep(std::string text);
+  // Keeps a copy of `line` as the text edited in place, with room at both ends for `growth`
+  // bytes and more.
+  std::string_view KeepEditable(std::string_view line, std::size_t growth);
   void Touch() {
     changed_ = true;
     ++edits_;
@@ -178,7 +204,8 @@ class ListModel final : public messwerte::MeasurementList {
   // Lines from `first` on may have changed: their starts are worked out again when asked for.
   void Moved(int first) const {
     const std::size_t blocks = static_cast<std::size_t>(first) / kBlock + 1;
-    if (starts_.size() > blocks) starts_.resize(blocks);
+    if (starts_.size() > blocks)
+      starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(blocks), starts_.end());
   }
   // The UTF-16 offset of line k's start, extending the known starts as far as k.
   std::int64_t Start(int k) const;
@@ -201,6 +228,25 @@ class ListModel final : public messwerte::MeasurementList {
   void Replace(TextPosition from, TextPosition to, std::string_view text, Merge merge,
                bool kept = false);
   bool MergesWithLast(TextPosition from, TextPosition to, std::string_view text, Merge merge) const;
+  void EditInPlace(TextPosition from, TextPosition to, std::string_view text, Merge merge);
+  // Line k views the text being edited in place.
+  bool Editable(int k) const {
+    return editable_ && lines_[static_cast<std::size_t>(k)].data() == editable_->data() + front_;
+  }
+  // Gives line k a text of its own with room at both ends for `growth` bytes more and then
+  // some; the text it had stays for whatever else views it.
+  void MakeEditable(int k, std::size_t growth);
+  // Puts `text` in place of `count` bytes from `column` in line k, which is editable, moving
+  // the shorter side of the line.
+  void EditLine(int k, std::size_t column, std::size_t count, std::string_view text);
+  // `view` goes where the text edited in place must not change any more, such as an undo step.
+  void Freeze(std::string_view view) {
+    if (editable_ && Address(view.data()) >= Address(editable_->data()) &&
+        Address(view.data()) < Address(editable_->data()) + editable_->size()) {
+      editable_ = nullptr;
+    }
+  }
+  static std::uintptr_t Address(const char* at) { return reinterpret_cast<std::uintptr_t>(at); }
 
   // Every text that a line or an undo step may view: the whole text as set, pasted texts, and
   // each line as an edit left it, by where their characters stand.
@@ -218,6 +264,10 @@ class ListModel final : public messwerte::MeasurementList {
   std::size_t history_budget_ = kHistoryBudget;
   Step open_;
   Change* run_ = nullptr;  // the open step's run of replaced lines, while it is the last change
+  // The kept text that one line views at `front_` and that is edited in place; nothing else
+  // views it.
+  std::string* editable_ = nullptr;
+  std::size_t front_ = 0;
   int open_steps_ = 0;
   std::uint64_t revision_ = messwerte::NewRevision();
   bool changed_ = false;  // since the last stamp was handed out

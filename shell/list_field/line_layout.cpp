@@ -29,6 +29,9 @@ LineLayout::LineLayout(std::string_view line, const QFont& font, QPaintDevice* d
 }
 
 LineLayout::LineLayout(std::string_view line, LineLayout&& earlier)
+    : LineLayout(line, std::move(earlier), -1) {}
+
+LineLayout::LineLayout(std::string_view line, LineLayout&& earlier, int column)
     : LineLayout(line, earlier.font_, earlier.device_) {
   if (Whole() || earlier.Whole()) return;
   ascii_ = std::move(earlier.ascii_);
@@ -36,8 +39,9 @@ LineLayout::LineLayout(std::string_view line, LineLayout&& earlier)
   // same, so are the cut and the width.
   const auto same = [&](std::size_t start) {
     const std::size_t end = start + kPiece + 1;
-    return end <= line_.size() && end <= earlier.line_.size() &&
-           line_.substr(start, end - start) == earlier.line_.substr(start, end - start);
+    if (end > line_.size() || end > earlier.line_.size()) return false;
+    if (column >= 0) return end <= static_cast<std::size_t>(column);
+    return line_.substr(start, end - start) == earlier.line_.substr(start, end - start);
   };
   pieces_.pop_back();
   for (int p = 0; p < earlier.PieceCount(); ++p) {

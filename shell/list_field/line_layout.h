@@ -31,6 +31,9 @@ class LineLayout {
   // Line `line` as an edit made it from `earlier`'s line, which is still there: the pieces
   // before the edit are taken over as they were measured and laid out.
   LineLayout(std::string_view line, LineLayout&& earlier);
+  // The same after an edit in place from `column` on: `earlier`'s line is gone, and its bytes
+  // before `column` are those of `line`.
+  LineLayout(std::string_view line, LineLayout&& earlier, int column);
   ~LineLayout();
   LineLayout(const LineLayout&) = delete;
   LineLayout& operator=(const LineLayout&) = delete;

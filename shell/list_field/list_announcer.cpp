@@ -35,6 +35,18 @@ void ListAnnouncer::CaretMoved(const ListModel::Selection& before) {
 
 void ListAnnouncer::Changed(const LinesChanged& change) {
   if (!Listening()) return;
+  if (change.in_place) {
+    const ListModel::InPlace& edit = *change.in_place;
+    const std::string_view typed = model_.Line(change.first)
+                                       .substr(static_cast<std::size_t>(edit.column),
+                                               static_cast<std::size_t>(edit.typed));
+    if (typed == edit.erased) return;
+    changes_.push_back({static_cast<int>(model_.Utf16Offset({change.first, edit.column})),
+                        QString::fromUtf8(edit.erased.data(),
+                                          static_cast<qsizetype>(edit.erased.size())),
+                        QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size()))});
+    return;
+  }
   std::string removed;
   for (std::size_t k = 0; k < change.removed.size(); ++k) {
     if (k > 0) removed += '\n';

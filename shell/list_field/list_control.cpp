@@ -64,11 +64,20 @@ void ListControl::CloseChange(bool only_edited) {
 void ListControl::Changed(const LinesChanged& change) {
   text_changed_ = true;
   changed_from_ = std::min(changed_from_, change.first);
-  const bool one_line = change.removed.size() == 1 && change.inserted == 1;
-  view_.LinesChanged(change.first,
-                     one_line ? std::optional(change.removed.front()) : std::nullopt);
+  int removed = static_cast<int>(change.removed.size());
+  if (change.in_place) {
+    const ListModel::InPlace& edit = *change.in_place;
+    view_.LineEdited(change.first, edit.column,
+                     model_.Line(change.first).size() - static_cast<std::size_t>(edit.typed) +
+                         edit.erased.size());
+    removed = 1;
+  } else {
+    const bool one_line = removed == 1 && change.inserted == 1;
+    view_.LinesChanged(change.first,
+                       one_line ? std::optional(change.removed.front()) : std::nullopt);
+  }
   announcer_.Changed(change);
-  emit edit_.linesChanged(change.first, static_cast<int>(change.removed.size()), change.inserted);
+  emit edit_.linesChanged(change.first, removed, change.inserted);
   if (changes_open_ == 0) FinishChange(false);
 }
 

@@ -45,6 +45,16 @@ void ListView::LinesChanged(int first, std::optional<std::string_view> was) {
   }
 }
 
+void ListView::LineEdited(int k, int column, std::size_t was_size) {
+  const auto it = lines_.find(k);
+  if (it == lines_.end() || !it->second) return;
+  if (it->second->Text().size() != was_size) {
+    lines_.erase(it);
+    return;
+  }
+  it->second = std::make_unique<LineLayout>(model_.Line(k), std::move(*it->second), column);
+}
+
 void ListView::Update() { area_.viewport()->update(); }
 
 // The font's full height, so that lines stand apart even where its leading is negative.

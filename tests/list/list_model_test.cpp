@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <ostream>
 #include <random>
 #include <string>
@@ -173,6 +174,15 @@ Action Move(int line, int column) { return {Action::kMove, {}, {line, column}}; 
 const Action kDelete{Action::kDelete, {}, {}};
 const Action kBackspace{Action::kBackspace, {}, {}};
 
+// A line edited in place: each '~' of `pattern` stands for kLong sevens.
+constexpr int kLong = static_cast<int>(ListModel::kInPlaceFrom);
+const char* Long(std::string_view pattern) {
+  static std::deque<std::string> texts;
+  std::string& text = texts.emplace_back();
+  for (const char c : pattern) text += c == '~' ? std::string(kLong, '7') : std::string(1, c);
+  return text.c_str();
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, ScriptTest,
     testing::Values(
@@ -217,6 +227,61 @@ INSTANTIATE_TEST_SUITE_P(
                    {0, 0},
                    {Paste("1\n"), Paste("2\n"), Paste("3"), kUndo, kUndo},
                    "1\n",
+                   1},
+        // Long lines, edited where they stand.
+        ScriptCase{"in_place_typing_at_the_start_undoes_at_once",
+                   Long("~~"),
+                   {0, 0},
+                   {Type("a"), Type("b"), kUndo},
+                   Long("~~"),
+                   0},
+        ScriptCase{"in_place_typing_in_the_middle_redoes",
+                   Long("~~"),
+                   {0, kLong},
+                   {Type("a"), Type("b"), kUndo, kRedo},
+                   Long("~ab~"),
+                   1},
+        ScriptCase{"in_place_typing_at_the_end_is_one_step",
+                   Long("~~"),
+                   {0, 2 * kLong},
+                   {Type("a"), Type("\xe2\x82\xac")},
+                   Long("~~a\xe2\x82\xac"),
+                   1},
+        ScriptCase{"in_place_deletes_both_ways_merge",
+                   Long("~123~"),
+                   {0, kLong + 1},
+                   {kDelete, kDelete, kBackspace, kUndo},
+                   Long("~123~"),
+                   0},
+        ScriptCase{"in_place_runs_undo_in_turn",
+                   Long("~~"),
+                   {0, 0},
+                   {Type("a"), Move(0, 2 * kLong + 1), Type("b"), kUndo, kUndo, kRedo},
+                   Long("a~~"),
+                   1},
+        ScriptCase{"in_place_run_then_a_break",
+                   Long("~~"),
+                   {0, kLong},
+                   {Type("a"), Paste("\n"), kUndo, kUndo, kRedo, kRedo},
+                   Long("~a\n~"),
+                   2},
+        ScriptCase{"typing_after_undoing_a_break",
+                   Long("~~"),
+                   {0, kLong},
+                   {Type("a"), Paste("\n"), kUndo, Type("b"), kUndo, kRedo},
+                   Long("~ab~"),
+                   2},
+        ScriptCase{"in_place_deleting_goes_on_below_the_in_place_length",
+                   Long("~12"),
+                   {0, kLong + 2},
+                   {kBackspace, kBackspace, kBackspace, kUndo},
+                   Long("~12"),
+                   0},
+        ScriptCase{"paste_into_a_long_line_is_a_step_of_its_own",
+                   Long("~~"),
+                   {0, kLong},
+                   {Paste("xy"), Type("z"), kUndo},
+                   Long("~xy~"),
                    1}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -442,6 +507,8 @@ TEST(ListModelRandom, AgreesWithAPlainStringAfterEveryEdit) {
       // Now and then more lines than one block of the line-start index holds.
       std::string text = RandomText(random, true);
       for (int n = random() % 4 == 0 ? 100 : 1; n > 0; --n) text += RandomText(random, true) + '\n';
+      // Now and then a line that is edited in place.
+      if (random() % 2 == 0) text += std::string(ListModel::kInPlaceFrom, '7');
       model.SetText(text);
       reference = {text, {}, {}};
     }
@@ -550,6 +617,7 @@ TEST(ListModelMemory, TypingOnALongLineKeepsNoCopyOfEveryKey) {
   EXPECT_EQ(model.Line(0).size(), 22'000u);
   // Every copy kept would be 2000 times 20,000 bytes and more.
   EXPECT_LT(model.KeptBytes(), std::size_t{4} << 20);
+  EXPECT_LT(model.HistoryBytes(), std::size_t{4} << 10) << "the run's step keeps the line";
   model.Undo();
   EXPECT_EQ(model.Text(), std::string(20'000, '7'));
 }

@@ -329,6 +329,22 @@ void ListAccessibilityTest::everyChangeIsTold() {
   QCOMPARE(undone.size(), std::size_t{1});
   QCOMPARE(undone.front().removed, reset.front().inserted);
   QCOMPARE(undone.front().inserted, reset.front().removed);
+
+  // A long line is edited where it stands, and each key is told as on a short one.
+  memo()->setPlainText(QString::fromUtf8("€") + QString(5000, QLatin1Char('7')) +
+                       QStringLiteral("\n1"));
+  changes();
+  memo()->SetSelection({0, 2003}, {0, 2003});
+  QTest::keyClicks(memo(), "ab");
+  QCOMPARE(changes(), (std::vector<Heard>{{QAccessible::TextInserted, 2001, -1, {}, "a"},
+                                          {QAccessible::TextInserted, 2002, -1, {}, "b"}}));
+  QTest::keyClick(memo(), Qt::Key_Backspace);
+  QCOMPARE(changes(), (std::vector<Heard>{{QAccessible::TextRemoved, 2002, -1, "b", {}}}));
+  memo()->undo();
+  QCOMPARE(changes(), inserted(2002, "b"));
+  memo()->undo();
+  QCOMPARE(changes(), (std::vector<Heard>{{QAccessible::TextRemoved, 2001, -1, "ab", {}}}));
+  QCOMPARE(Text()->text(5000, 5003), QStringLiteral("7\n1"));
 }
 
 void ListAccessibilityTest::characterRectsAndPointsAgree() {

@@ -131,9 +131,15 @@ void ListLongLineTest::caretCrossesThePieces() {
   for (int step = 0; step < 3; ++step) QTest::keyClick(memo(), Qt::Key_Left);
   QCOMPARE(memo()->CursorPosition(), (TextPosition{0, column}));
 
-  // Typed into, the line keeps what it measured before the key and looks as if it were new.
+  // Typed into, the line keeps what it measured before the key and looks as if it were new;
+  // undone, as it was.
+  const QImage before = memo()->viewport()->grab().toImage();
   QTest::keyClick(memo(), Qt::Key_X);
   const QImage typed = memo()->viewport()->grab().toImage();
+  memo()->undo();
+  QCOMPARE(memo()->viewport()->grab().toImage(), before);
+  memo()->redo();
+  QCOMPARE(memo()->viewport()->grab().toImage(), typed);
   const int scrolled = memo()->horizontalScrollBar()->value();
   const QString text = memo()->toPlainText();
   memo()->setPlainText({});
