@@ -184,6 +184,13 @@ ParseResult ParseNumber(std::string_view text, char separator) {
   return ParseGeneral(text, separator);
 }
 
+std::size_t ParsePlainNumbers(std::span<const std::string_view> texts, char separator,
+                              long double* values) {
+  std::size_t n = 0;
+  while (n < texts.size() && ParseShort(texts[n], separator, values[n])) ++n;
+  return n;
+}
+
 long double StrToFloat(std::string_view text, char separator) {
   long double value;
   if (ParseShort(text, separator, value)) return value;

@@ -83,9 +83,24 @@ bool SeriesSummary::Add(std::string_view line) {
 }
 
 void SeriesSummary::Add(std::span<const std::string_view> lines, std::int64_t first_line) {
-  if (ended_) return;
-  for (const std::string_view line : lines)
-    if (!Take(line, first_line++)) return;
+  std::size_t i = 0;
+  while (i < lines.size() && !ended_) {
+    if (fault_line_ == 0) {
+      // Plain numbers straight into the batch; any other line takes the way of a single one.
+      const std::size_t room = std::min({lines.size() - i, std::size_t{kBatch} - batched_,
+                                         std::size_t{INT32_MAX - 1} - count_});
+      const std::size_t n =
+          ParsePlainNumbers(lines.subspan(i, room), read_separator_, batch_.data() + batched_);
+      batched_ += static_cast<int>(n);
+      count_ += static_cast<std::int32_t>(n);
+      i += n;
+      if (batched_ == kBatch) Flush();
+      if (n == room && n > 0) continue;
+      if (i == lines.size()) break;
+    }
+    if (!Take(lines[i], first_line + static_cast<std::int64_t>(i))) return;
+    ++i;
+  }
 }
 
 std::size_t SeriesSummary::AddLines(std::string_view text, bool last) {

@@ -181,10 +181,18 @@ TEST(QuoteForMessage, ShowsControlCharactersAndShortensLongTexts) {
 }
 
 // The text in a heap block of exactly its size: a read beyond it fails the sanitizer build.
+// The reading of runs of plain numbers takes a text or leaves it, but never reads it otherwise.
 ParseResult ParseAlone(const std::string& text, char separator) {
   const auto block = std::make_unique<char[]>(text.size());
   std::memcpy(block.get(), text.data(), text.size());
-  return ParseNumber(std::string_view(block.get(), text.size()), separator);
+  const std::string_view alone(block.get(), text.size());
+  const ParseResult result = ParseNumber(alone, separator);
+  long double plain = 0;
+  if (ParsePlainNumbers({&alone, 1}, separator, &plain) == 1) {
+    EXPECT_EQ(result.status, ParseStatus::kOk) << text;
+    EXPECT_TRUE(SameBits(plain, result.value)) << text;
+  }
+  return result;
 }
 
 // The C library's value at the program's precision, x87 extended's.
