@@ -30,6 +30,18 @@ namespace {
 constexpr qint64 kBlock = qint64{1} << 18;
 
 const QString kStandardInput = QStringLiteral("Standardeingabe");
+const QString kColumnNeedsNumber = QStringLiteral("--spalte braucht eine Zahl ab 1.");
+
+// --spalte N as a column from 0 where it is given; false where N is no whole number from 1 on.
+bool ReadColumn(const QCommandLineParser& parser, const QCommandLineOption& column,
+                std::optional<int>& chosen) {
+  if (!parser.isSet(column)) return true;
+  bool ok = false;
+  const int n = parser.value(column).toInt(&ok);
+  if (!ok || n < 1) return false;
+  chosen = n - 1;
+  return true;
+}
 
 // Writes `text` and flushes it; false when it did not all reach the stream.
 bool Print(std::FILE* stream, const QString& text) {
@@ -302,12 +314,9 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
       return bad(QStringLiteral("--diagramm steht allein, ohne --auswerten und --kennwerte."));
     }
     if (files.size() != 1) return bad(QStringLiteral("Zu --diagramm gehört eine Datei."));
-    if (parser.isSet(column)) {
-      bool ok = false;
-      const int n = parser.value(column).toInt(&ok);
-      if (!ok || n < 1) return bad(QStringLiteral("--spalte braucht eine Zahl ab 1."));
-      command.plot_column = n - 1;
-    }
+    std::optional<int> chosen;
+    if (!ReadColumn(parser, column, chosen)) return bad(kColumnNeedsNumber);
+    command.plot_column = chosen.value_or(-1);
     command.plot_image = parser.value(plot);
     command.open_path = files.first();
     return command;
@@ -315,12 +324,7 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
   if (parser.isSet(statistics) && !parser.isSet(evaluate)) {
     if (files.size() != 1) return bad(QStringLiteral("Zu --kennwerte gehört eine Datei."));
     std::optional<int> chosen;
-    if (parser.isSet(column)) {
-      bool ok = false;
-      const int n = parser.value(column).toInt(&ok);
-      if (!ok || n < 1) return bad(QStringLiteral("--spalte braucht eine Zahl ab 1."));
-      chosen = n - 1;
-    }
+    if (!ReadColumn(parser, column, chosen)) return bad(kColumnNeedsNumber);
     command.exit_code = PrintStatistics(files.first(), chosen, separator);
     return command;
   }
@@ -334,12 +338,7 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
   }
   if (!files.isEmpty()) return bad(QStringLiteral("Zu --auswerten gehört nur eine Datei."));
   std::optional<int> chosen;
-  if (parser.isSet(column)) {
-    bool ok = false;
-    const int n = parser.value(column).toInt(&ok);
-    if (!ok || n < 1) return bad(QStringLiteral("--spalte braucht eine Zahl ab 1."));
-    chosen = n - 1;
-  }
+  if (!ReadColumn(parser, column, chosen)) return bad(kColumnNeedsNumber);
   series::Choices choices;
   choices.column = chosen.value_or(0);
   if (parser.isSet(decimal)) {

@@ -7,36 +7,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "program_run.h"
 #include "series_file.h"
 #include "series_summary.h"
 
 namespace {
 
-struct Run {
-  int exit_code;
-  QString out;
-  QString err;
-};
+using Run = ProgramRun;
 
 Run Start(const QStringList& arguments, const QString& lang, const QByteArray& input = {}) {
-  QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove(QStringLiteral("LC_ALL"));
-  environment.remove(QStringLiteral("LC_NUMERIC"));
-  environment.insert(QStringLiteral("LANG"), lang);
-  // No display at all: the command line must not need one.
-  environment.remove(QStringLiteral("DISPLAY"));
-  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-  process.setProcessEnvironment(environment);
-  process.start(QStringLiteral(MESSWERTE_PROGRAM), arguments);
-  if (!process.waitForStarted()) return {-1, {}, process.errorString()};
-  process.write(input);
-  process.closeWriteChannel();
-  process.waitForFinished(60000);
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          QString::fromUtf8(process.readAllStandardOutput()),
-          QString::fromUtf8(process.readAllStandardError())};
+  return RunProgram(arguments, WithoutDisplay(lang), input);
 }
 
 QString Lines(const QStringList& six) {
@@ -58,15 +38,9 @@ class CommandLineTest : public QObject {
   Q_OBJECT
 
  private:
-  QTemporaryDir dir_;
+  ScratchFolder dir_;
 
-  QString Write(const QString& name, const QByteArray& bytes) {
-    const QString path = dir_.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-    return path;
-  }
+  QString Write(const QString& name, const QByteArray& bytes) { return dir_.Write(name, bytes); }
 
  private slots:
   void evaluatesAFile_data() {

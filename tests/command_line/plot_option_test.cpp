@@ -6,19 +6,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "program_run.h"
+
 class PlotOptionTest : public QObject {
   Q_OBJECT
 
  private:
-  QTemporaryDir dir_;
+  ScratchFolder dir_;
 
-  QString Write(const QString& name, const QByteArray& bytes) {
-    const QString path = dir_.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-    return path;
-  }
+  QString Write(const QString& name, const QByteArray& bytes) { return dir_.Write(name, bytes); }
 
  private slots:
   void writesTheImage_data() {
@@ -43,21 +39,15 @@ class PlotOptionTest : public QObject {
     QFETCH(int, exit_code);
     QFETCH(QByteArray, starts);
     QFETCH(QString, err);
-    const QString image_path = dir_.filePath(image);
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // No display at all: the plot is drawn offscreen.
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const QString image_path = dir_.Path(image);
+    // No display at all: the plot is drawn offscreen even where a platform is asked for.
+    QProcessEnvironment environment = WithoutDisplay(QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(MESSWERTE_PROGRAM),
-                  {QStringLiteral("--diagramm"), image_path, Write("series.txt", series)});
-    QVERIFY(process.waitForFinished(60000));
-    const QString error = QString::fromUtf8(process.readAllStandardError());
-    QCOMPARE(process.exitCode(), exit_code);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.Path({}));
+    const ProgramRun run = RunProgram(
+        {QStringLiteral("--diagramm"), image_path, Write("series.txt", series)}, environment);
+    const QString& error = run.err;
+    QCOMPARE(run.exit_code, exit_code);
     if (!err.isEmpty()) QCOMPARE(error, err);
     QFile written(image_path);
     if (starts.isEmpty()) {
@@ -71,11 +61,10 @@ class PlotOptionTest : public QObject {
   }
 
   void missingFile() {
-    QProcess process;
-    process.start(QStringLiteral(MESSWERTE_PROGRAM),
-                  {QStringLiteral("--diagramm"), dir_.filePath("x.png"), dir_.filePath("nichts")});
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 2);
+    const ProgramRun run =
+        RunProgram({QStringLiteral("--diagramm"), dir_.Path("x.png"), dir_.Path("nichts")},
+                   WithoutDisplay(QStringLiteral("C.UTF-8")));
+    QCOMPARE(run.exit_code, 2);
   }
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "fake_instrument.h"
+#include "program_run.h"
 
 Q_DECLARE_METATYPE(FakeInstrument::Link)
 
@@ -16,13 +17,7 @@ namespace {
 
 std::unique_ptr<QProcess> Program(const QStringList& arguments, const QString& lang) {
   auto process = std::make_unique<QProcess>();
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove(QStringLiteral("LC_ALL"));
-  environment.remove(QStringLiteral("LC_NUMERIC"));
-  environment.insert(QStringLiteral("LANG"), lang);
-  environment.remove(QStringLiteral("DISPLAY"));
-  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  process->setProcessEnvironment(environment);
+  process->setProcessEnvironment(WithoutDisplay(lang));
   process->start(QStringLiteral(MESSWERTE_PROGRAM), arguments);
   return process;
 }

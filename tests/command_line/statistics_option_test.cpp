@@ -8,30 +8,12 @@
 #include <QtTest>
 #include <cmath>
 
+#include "program_run.h"
+
 namespace {
 
-struct Run {
-  int exit_code;
-  QString out;
-  QString err;
-};
-
-Run Start(const QStringList& arguments, const QString& lang) {
-  QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove(QStringLiteral("LC_ALL"));
-  environment.remove(QStringLiteral("LC_NUMERIC"));
-  environment.insert(QStringLiteral("LANG"), lang);
-  environment.remove(QStringLiteral("DISPLAY"));
-  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  process.setProcessEnvironment(environment);
-  process.start(QStringLiteral(MESSWERTE_PROGRAM), arguments);
-  if (!process.waitForStarted()) return {-1, {}, process.errorString()};
-  process.closeWriteChannel();
-  process.waitForFinished(60000);
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          QString::fromUtf8(process.readAllStandardOutput()),
-          QString::fromUtf8(process.readAllStandardError())};
+ProgramRun Start(const QStringList& arguments, const QString& lang) {
+  return RunProgram(arguments, WithoutDisplay(lang));
 }
 
 // The value after "label: " in `out`.
@@ -62,15 +44,9 @@ class StatisticsOptionTest : public QObject {
   Q_OBJECT
 
  private:
-  QTemporaryDir dir_;
+  ScratchFolder dir_;
 
-  QString Write(const QString& name, const QByteArray& bytes) {
-    const QString path = dir_.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-    return path;
-  }
+  QString Write(const QString& name, const QByteArray& bytes) { return dir_.Write(name, bytes); }
 
  private slots:
   void certifiedValues_data() {
@@ -105,7 +81,7 @@ class StatisticsOptionTest : public QObject {
     QFETCH(double, mean);
     QFETCH(double, standard_deviation);
     QFETCH(QString, count);
-    const Run run =
+    const ProgramRun run =
         Start({QStringLiteral("--kennwerte"), Write("nist.txt", bytes)}, QStringLiteral("C.UTF-8"));
     QCOMPARE(run.exit_code, 0);
     QCOMPARE(Value(run.out, QStringLiteral("Anzahl")), count);
@@ -171,7 +147,7 @@ class StatisticsOptionTest : public QObject {
     QFETCH(int, exit_code);
     QFETCH(QString, out);
     QFETCH(QString, err);
-    const Run run =
+    const ProgramRun run =
         Start(options + QStringList{Write("small.txt", bytes), QStringLiteral("--kennwerte")},
               QStringLiteral("de_DE.UTF-8"));
     QCOMPARE(run.out, out);
