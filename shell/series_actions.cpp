@@ -53,23 +53,41 @@ QString NotAFile(const QString& path, const QString& kind) {
 
 const QString kNoMemory = QStringLiteral("Dafür reicht der Arbeitsspeicher nicht.");
 
-// Lines taken for the recovery file in one turn of the event loop: about half a millisecond.
+// Lines, and bytes of a long line, taken for the recovery file in one turn of the event loop:
+// about half a millisecond.
 constexpr int kSliceLines = 65536;
+constexpr std::size_t kSliceBytes = std::size_t{1} << 20;
 // While this much is handed over and not written, the next slice waits this long.
 constexpr std::int64_t kWaitingBytes = std::int64_t{4} << 20;
 constexpr int kWaitForWriter = 2;
 
-// The list's text from line `first` on, kSliceLines lines of it, with the break before them.
-std::string Slice(const ListModel& model, int first) {
-  const int end = std::min(model.LineCount(), first + kSliceLines);
-  std::size_t size = first > 0 ? 1 : 0;
-  for (int k = first; k < end; ++k) size += model.Line(k).size() + 1;
+// The list's text from `from` on, up to kSliceLines lines or kSliceBytes bytes of it, each line
+// that it takes to its end with the break after it but the last; `from` moves on to where the
+// next slice begins.
+std::string Slice(const ListModel& model, TextPosition& from) {
+  const int end = std::min(model.LineCount(), from.line + kSliceLines);
+  const auto walk = [&](auto&& take) {
+    std::size_t taken = 0;
+    TextPosition at = from;
+    while (at.line < end && taken < kSliceBytes) {
+      const std::string_view line = model.Line(at.line);
+      const std::string_view part =
+          line.substr(static_cast<std::size_t>(at.column), kSliceBytes - taken);
+      take(part);
+      taken += part.size();
+      at.column += static_cast<int>(part.size());
+      if (at.column < static_cast<int>(line.size())) break;
+      if (++at.line < model.LineCount()) take("\n");
+      ++taken;
+      at.column = 0;
+    }
+    return at;
+  };
+  std::size_t size = 0;
+  walk([&](std::string_view part) { size += part.size(); });
   std::string piece;
   piece.reserve(size);
-  for (int k = first; k < end; ++k) {
-    if (k > 0) piece += '\n';
-    piece += model.Line(k);
-  }
+  from = walk([&](std::string_view part) { piece += part; });
   return piece;
 }
 
@@ -211,9 +229,7 @@ bool SeriesActions::Save(const QString& path) {
     Busy busy;
     const ListModel& model = list_.model();
     safe_write::Replacement file(path, safe_write::Readers::kAsUsual);
-    for (int first = 0; first < model.LineCount(); first += kSliceLines) {
-      file.Write(Slice(model, first));
-    }
+    for (TextPosition at; at.line < model.LineCount();) file.Write(Slice(model, at));
     // Every line ends with a break, the last one too.
     if (!model.Line(model.LineCount() - 1).empty()) file.Write("\n");
     saved = file.Commit();
@@ -317,7 +333,7 @@ void SeriesActions::KeepChanges() {
   if (revision == kept_revision_ || revision == unchanged_revision_) return;
   if (taking_ && taking_->revision == revision) return;
   if (taking_) recovery_.Abort();
-  taking_ = Taking{revision, 0, false};
+  taking_ = Taking{revision, {}, false};
   recovery_.Begin();
   TakeSlice();
 }
@@ -332,16 +348,15 @@ void SeriesActions::TakeSlice() {
   if (recovery_.Waiting() > kWaitingBytes) return slice_timer_.start(kWaitForWriter);
   const ListModel& model = list_.model();
   try {
-    std::string piece = Slice(model, taking_->next_line);
+    std::string piece = Slice(model, taking_->next);
     taking_->values = taking_->values || HoldsValues(piece);
     recovery_.Append(std::move(piece));
-    taking_->next_line = std::min(model.LineCount(), taking_->next_line + kSliceLines);
   } catch (const std::bad_alloc&) {
     recovery_.Abort();
     taking_.reset();
     return Kept(false, kNoMemory);
   }
-  if (taking_->next_line < model.LineCount()) return slice_timer_.start(0);
+  if (taking_->next.line < model.LineCount()) return slice_timer_.start(0);
   // An emptied list keeps the last list that held values.
   if (taking_->values) {
     kept_revision_ = taking_->revision;
@@ -387,8 +402,8 @@ bool SeriesActions::KeepForRecovery() {
     const ListModel& model = list_.model();
     bool values = false;
     recovery_.Begin();
-    for (int first = 0; first < model.LineCount(); first += kSliceLines) {
-      std::string piece = Slice(model, first);
+    for (TextPosition at; at.line < model.LineCount();) {
+      std::string piece = Slice(model, at);
       values = values || HoldsValues(piece);
       recovery_.Append(std::move(piece));
       while (recovery_.Waiting() > kWaitingBytes) QThread::msleep(1);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "list_model.h"
 #include "recovery.h"
 #include "series_reader.h"
 
@@ -108,7 +109,7 @@ class SeriesActions : public QObject {
   // The text being handed to the recovery file, a slice at each turn of the event loop.
   struct Taking {
     std::uint64_t revision;
-    int next_line = 0;
+    TextPosition next;  // where the next slice begins
     bool values = false;
   };
   std::optional<Taking> taking_;

@@ -558,6 +558,10 @@ void WindowFilesTest::savesAndReadsBack_data() {
                                  "Gr\xc3\xb6\xc3\x9f"
                                  "e\n1\n");
   QTest::newRow("empty") << "" << QByteArray();
+  // Written a stretch of the line at a time.
+  const QByteArray line(3 << 19, '7');
+  QTest::newRow("a line longer than a slice")
+      << QString::fromLatin1(line + "\n1\n\n" + line) << line + "\n1\n\n" + line + "\n";
 }
 
 void WindowFilesTest::savesAndReadsBack() {
