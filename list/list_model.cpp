@@ -34,6 +34,12 @@ std::size_t Room(std::size_t size, std::size_t growth) {
   return std::max<std::size_t>(64, (size + growth) / 8) + growth;
 }
 
+// Bytes of `text` outside ASCII.
+std::size_t Wide(std::string_view text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return c & 0x80; }));
+}
+
 // Freed blocks in the middle of the heap go back to the system only when asked.
 void GiveBack() { messwerte::platform::GiveBackFreedMemory(); }
 
@@ -62,6 +68,8 @@ std::string_view ListModel::KeepEditable(std::string_view line, std::size_t grow
   owned->append(room, ' ').append(line).append(room, ' ');
   editable_ = owned.get();
   front_ = room;
+  units_ = Utf16Units(line);
+  wide_ = Wide(line);
   kept_bytes_ += owned->size() + kKeptOverhead;
   texts_.emplace(editable_->data(), Kept{std::move(owned)});
   return {editable_->data() + front_, line.size()};
@@ -92,6 +100,9 @@ void ListModel::EditLine(int k, std::size_t column, std::size_t count, std::stri
   }
   char* const base = editable_->data();
   const std::size_t back = editable_->size() - front_ - size;
+  const std::string_view erased(base + front_ + column, count);
+  units_ += Utf16Units(text) - Utf16Units(erased);
+  wide_ = wide_ + Wide(text) - Wide(erased);
   if (column <= tail ? fits(front_) : !fits(back)) {
     std::memmove(base + front_ - growth, base + front_, column);
     front_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(front_) - growth);
@@ -172,6 +183,8 @@ void ListModel::SetText(std::string_view text) {
       editable_ = alone.get();
       front_ = front;
       fresh.push_back({alone->data() + front, text.size()});
+      units_ = Utf16Units(fresh.front());
+      wide_ = Wide(fresh.front());
       kept_bytes_ += alone->size() + kKeptOverhead;
       const char* const at = alone->data();
       texts_.emplace(at, Kept{std::move(alone)});
@@ -659,7 +672,7 @@ std::int64_t ListModel::BlockStart(std::size_t b) const {
   while (starts_.size() <= b) {
     const std::size_t from = (starts_.size() - 1) * kBlock;
     std::int64_t start = starts_.back();
-    for (std::size_t k = from; k < from + kBlock; ++k) start += Utf16Units(lines_[k]) + 1;
+    for (std::size_t k = from; k < from + kBlock; ++k) start += LineUnits(static_cast<int>(k)) + 1;
     starts_.push_back(start);
   }
   return starts_[b];
@@ -668,18 +681,33 @@ std::int64_t ListModel::BlockStart(std::size_t b) const {
 std::int64_t ListModel::Start(int k) const {
   const std::size_t line = static_cast<std::size_t>(k);
   std::int64_t start = BlockStart(line / kBlock);
-  for (std::size_t j = line / kBlock * kBlock; j < line; ++j) start += Utf16Units(lines_[j]) + 1;
+  for (std::size_t j = line / kBlock * kBlock; j < line; ++j) {
+    start += LineUnits(static_cast<int>(j)) + 1;
+  }
   return start;
 }
 
+std::int64_t ListModel::LineUnits(int k) const {
+  return Editable(k) ? units_ : Utf16Units(lines_[static_cast<std::size_t>(k)]);
+}
+
+// Counted from the nearer end of a line edited in place.
+std::int64_t ListModel::PrefixUnits(int k, int column) const {
+  const std::string_view line = Line(k);
+  const auto at = static_cast<std::size_t>(column);
+  if (!Editable(k)) return Utf16Units(line.substr(0, at));
+  if (wide_ == 0) return column;
+  return at <= line.size() / 2 ? Utf16Units(line.substr(0, at))
+                               : units_ - Utf16Units(line.substr(at));
+}
+
 std::int64_t ListModel::Utf16Length() const {
-  return Start(LineCount() - 1) + Utf16Units(lines_.back());
+  return Start(LineCount() - 1) + LineUnits(LineCount() - 1);
 }
 
 std::int64_t ListModel::Utf16Offset(TextPosition position) const {
   position = Clamp(position);
-  return Start(position.line) +
-         Utf16Units(Line(position.line).substr(0, static_cast<std::size_t>(position.column)));
+  return Start(position.line) + PrefixUnits(position.line, position.column);
 }
 
 TextPosition ListModel::PositionAtUtf16(std::int64_t offset) const {
@@ -699,13 +727,17 @@ TextPosition ListModel::PositionAtUtf16(std::int64_t offset) const {
   int line = static_cast<int>(block * kBlock);
   std::int64_t start = starts_[block];
   while (line + 1 < LineCount() && (line + 1) % static_cast<int>(kBlock) != 0) {
-    const std::int64_t next = start + Utf16Units(Line(line)) + 1;
+    const std::int64_t next = start + LineUnits(line) + 1;
     if (next > offset) break;
     start = next;
     ++line;
   }
   const std::string_view text = Line(line);
   std::int64_t units = offset - start;
+  // A line edited in place that holds only ASCII has a unit for each byte.
+  if (Editable(line) && wide_ == 0) {
+    return {line, static_cast<int>(std::min<std::int64_t>(units, std::ssize(text)))};
+  }
   std::size_t column = 0;
   while (column < text.size()) {
     const int width = Units(text[column]);

@@ -209,6 +209,10 @@ class ListModel final : public messwerte::MeasurementList {
   }
   // The UTF-16 offset of line k's start, extending the known starts as far as k.
   std::int64_t Start(int k) const;
+  // UTF-16 units of line k, and of its bytes before `column`; a line edited in place knows its
+  // own.
+  std::int64_t LineUnits(int k) const;
+  std::int64_t PrefixUnits(int k, int column) const;
   // The start of the block of lines from line kBlock * b, extending the known starts that far.
   std::int64_t BlockStart(std::size_t b) const;
   void Tell(const Change& change) const;
@@ -268,6 +272,8 @@ class ListModel final : public messwerte::MeasurementList {
   // views it.
   std::string* editable_ = nullptr;
   std::size_t front_ = 0;
+  std::int64_t units_ = 0;  // its UTF-16 units
+  std::size_t wide_ = 0;    // its bytes outside ASCII
   int open_steps_ = 0;
   std::uint64_t revision_ = messwerte::NewRevision();
   bool changed_ = false;  // since the last stamp was handed out
