@@ -1,6 +1,6 @@
 // Times the list field on one long line in the real window (offscreen): a full repaint, a typed
-// key with the repaint it causes, a caret blink, a horizontal scroll by a page, the End key and
-// a key typed at the end.
+// key with the repaint it causes, a caret blink, a horizontal scroll by a page, the End key, a
+// key typed at the end, and one more with a screen reader listening.
 //   long_line [BYTES...]   (default 1000000 100000000)
 // Each figure is the median and the largest of RUNS (default 15) in milliseconds.
 
@@ -155,6 +155,16 @@ int main(int argc, char** argv) {
             QApplication::sendEvent(memo, &press);
             memo->viewport()->repaint();
           }));
+    // As a screen reader hears it: each key told with its UTF-16 offset, and the caret's.
+    std::size_t told = 0;
+    memo->Announce = [&told](QAccessibleEvent&) { ++told; };
+    Print("key at the end, announced", Time(runs, [&] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
+            QApplication::sendEvent(memo, &press);
+            memo->viewport()->repaint();
+          }));
+    memo->Announce = {};
+    if (told == 0) std::fprintf(stderr, "no key was announced\n");
     memo->setPlainText({});
     QApplication::processEvents();
   }
