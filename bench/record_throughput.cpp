@@ -23,8 +23,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -47,6 +49,12 @@ double PeakMiB() {
     }
   }
   return -1;
+}
+
+double ThreadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 std::string Value(long i) { return std::to_string(i) + ".5"; }
@@ -194,8 +202,18 @@ int main(int argc, char* argv[]) {
     double worst = 0;
     long seen = 0;
     const QString recovery = window.files().RecoveryPath();
+    // The most time the window's thread ran in one turn of the event loop, batches and
+    // repaints included; a timer wakes it at least every 20 ms to look at the file.
+    double longest_turn = 0;
+    QTimer wake;
+    wake.start(20);
+    qint64 looked = -20;
     while (clock.elapsed() < 7000) {
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
+      const double before = ThreadSeconds();
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      longest_turn = std::max(longest_turn, ThreadSeconds() - before);
+      if (clock.elapsed() - looked < 20) continue;
+      looked = clock.elapsed();
       const long sent = std::min(values, static_cast<long>(clock.elapsed() * rate / 1000));
       QFile file(recovery);
       if (file.open(QIODevice::ReadOnly)) {
@@ -210,8 +228,9 @@ int main(int argc, char* argv[]) {
     }
     writer.join();
     window.recording().Stop();
-    std::printf("recovery behind the instrument by at most %.0f ms (list of %ld lines)\n", worst,
-                count);
+    std::printf("recovery behind the instrument by at most %.0f ms (list of %ld lines); the "
+                "window's thread ran at most %.2f ms in one turn of the event loop\n",
+                worst, count, longest_turn * 1e3);
     return 0;
   }
 
