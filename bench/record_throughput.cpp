@@ -203,15 +203,19 @@ int main(int argc, char* argv[]) {
     long seen = 0;
     const QString recovery = window.files().RecoveryPath();
     // The most time the window's thread ran in one turn of the event loop, batches and
-    // repaints included; a timer wakes it at least every 20 ms to look at the file.
+    // repaints included, and the same after the first batch, which looks for the series' end
+    // through the whole list; a timer wakes it at least every 20 ms to look at the file.
     double longest_turn = 0;
+    double longest_later = 0;
     QTimer wake;
     wake.start(20);
     qint64 looked = -20;
     while (clock.elapsed() < 7000) {
       const double before = ThreadSeconds();
       QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-      longest_turn = std::max(longest_turn, ThreadSeconds() - before);
+      const double turn = ThreadSeconds() - before;
+      longest_turn = std::max(longest_turn, turn);
+      if (clock.elapsed() > 200) longest_later = std::max(longest_later, turn);
       if (clock.elapsed() - looked < 20) continue;
       looked = clock.elapsed();
       const long sent = std::min(values, static_cast<long>(clock.elapsed() * rate / 1000));
@@ -229,8 +233,9 @@ int main(int argc, char* argv[]) {
     writer.join();
     window.recording().Stop();
     std::printf("recovery behind the instrument by at most %.0f ms (list of %ld lines); the "
-                "window's thread ran at most %.2f ms in one turn of the event loop\n",
-                worst, count, longest_turn * 1e3);
+                "window's thread ran at most %.2f ms in one turn of the event loop, %.2f ms "
+                "after the first 200 ms\n",
+                worst, count, longest_turn * 1e3, longest_later * 1e3);
     return 0;
   }
 

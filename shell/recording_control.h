@@ -35,7 +35,7 @@ class RecordingControl : public QObject {
   // A notice that does not block, besides the status: a lost connection, a source that cannot
   // be opened.
   std::function<void(const QString& text)> ShowNotice;
-  // Hands the list to the recovery file; called every second while values come, and at the end.
+  // Hands the list to the recovery file; called twice a second while values come, and at the end.
   std::function<void()> KeepForRecovery;
 
   void StartChosen();
@@ -51,7 +51,7 @@ class RecordingControl : public QObject {
 
   // How often the values go into the list, and the recovery is kept.
   static constexpr int kBatchMs = 50;
-  static constexpr int kRecoveryMs = 1000;
+  static constexpr int kRecoveryMs = 500;
 
  signals:
   void ended(recording::End how);

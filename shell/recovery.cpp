@@ -153,18 +153,62 @@ bool RecoveryFile::Lock(QString* cause) {
 void RecoveryFile::Begin() {
   if (open_) Abort();
   open_ = true;
-  writer_.start([this] {
-    failure_.clear();
-    if (!Lock(&failure_)) return;
-    replacement_ =
-        std::make_unique<safe_write::Replacement>(path_, safe_write::Readers::kOwnerOnly);
-  });
+  writer_.start([this] { Open(-1); });
+}
+
+void RecoveryFile::Continue(std::int64_t dropped) {
+  if (open_) Abort();
+  open_ = true;
+  writer_.start([this, dropped] { Open(dropped); });
+}
+
+void RecoveryFile::Open(std::int64_t dropped) {
+  failure_.clear();
+  behind_ = false;
+  taken_ = 0;
+  if (!Lock(&failure_)) return;
+  replacement_ = std::make_unique<safe_write::Replacement>(path_, safe_write::Readers::kOwnerOnly);
+  if (dropped >= 0 && !CopyKept(dropped)) {
+    replacement_.reset();
+    behind_ = true;
+  }
+}
+
+bool RecoveryFile::CopyKept(std::int64_t dropped) {
+  constexpr qint64 kBlock = qint64{1} << 20;
+  QFile file(path_);
+  if (on_disk_ < 0 || !file.open(QIODevice::ReadOnly) || file.size() != on_disk_) return false;
+  // The kept lines end with the break before the last `dropped` lines, found from the end.
+  qint64 end = on_disk_;
+  for (qint64 from = end; dropped > 0; end = from) {
+    if (from == 0) return false;
+    from = std::max<qint64>(0, from - kBlock);
+    if (!file.seek(from)) return false;
+    const QByteArray block = file.read(end - from);
+    if (block.size() != end - from) return false;
+    for (qsizetype k = block.size(); k-- > 0;) {
+      if (block[k] == '\n' && --dropped == 0) {
+        end = from + k + 1;
+        break;
+      }
+    }
+    if (dropped == 0) break;
+  }
+  if (!file.seek(0)) return false;
+  for (qint64 left = end; left > 0;) {
+    const QByteArray block = file.read(std::min(left, kBlock));
+    if (block.isEmpty()) return false;
+    if (!replacement_->Write(block)) return true;  // the commit tells why
+    taken_ += block.size();
+    left -= block.size();
+  }
+  return true;
 }
 
 void RecoveryFile::Append(std::string piece) {
   waiting_ += static_cast<std::int64_t>(piece.size());
   writer_.start([this, piece = std::move(piece)] {
-    if (replacement_) replacement_->Write(piece);
+    if (replacement_ && replacement_->Write(piece)) taken_ += static_cast<std::int64_t>(piece.size());
     waiting_ -= static_cast<std::int64_t>(piece.size());
   });
 }
@@ -172,21 +216,27 @@ void RecoveryFile::Append(std::string piece) {
 void RecoveryFile::Commit() {
   open_ = false;
   const std::uint64_t number = ++committed_;
+  ++writing_;
   writer_.start([this, number] {
-    if (!replacement_ && failure_.isEmpty()) return;  // dropped by a wait meanwhile
-    const bool ok = replacement_ && replacement_->Commit();
-    const QString failure = replacement_ ? replacement_->Cause() : failure_;
-    replacement_.reset();
-    last_ok_ = ok;
-    last_failure_ = failure;
-    QMetaObject::invokeMethod(
-        this,
-        [this, number, ok, failure] {
-          if (number <= reported_) return;
-          reported_ = number;
-          emit written(ok, failure);
-        },
-        Qt::QueuedConnection);
+    // Dropped by a wait meanwhile when there is neither a text nor a reason.
+    if (replacement_ || !failure_.isEmpty() || behind_) {
+      const bool ok = replacement_ && replacement_->Commit();
+      const QString failure = replacement_ ? replacement_->Cause() : failure_;
+      on_disk_ = ok ? taken_ : -1;
+      replacement_.reset();
+      behind_ = false;
+      last_ok_ = ok;
+      last_failure_ = failure;
+      QMetaObject::invokeMethod(
+          this,
+          [this, number, ok, failure] {
+            if (number <= reported_) return;
+            reported_ = number;
+            emit written(ok, failure);
+          },
+          Qt::QueuedConnection);
+    }
+    --writing_;
   });
 }
 
@@ -195,6 +245,7 @@ void RecoveryFile::Abort() {
   writer_.start([this] {
     replacement_.reset();
     failure_.clear();
+    behind_ = false;
   });
 }
 
@@ -212,11 +263,13 @@ bool RecoveryFile::Settle(QString* cause) {
 
 void RecoveryFile::Remove() {
   Finish();
+  on_disk_ = -1;
   if (!path_.isEmpty()) QFile::remove(path_);
 }
 
 void RecoveryFile::Release() {
   Finish();
+  on_disk_ = -1;
   lock_.reset();
 }
 
@@ -229,6 +282,7 @@ bool RecoveryFile::Adopt(const QString& path, QString* error) {
     return false;
   }
   Finish();
+  on_disk_ = -1;
   lock_ = std::move(lock);
   path_ = path;
   return true;

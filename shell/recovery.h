@@ -59,12 +59,19 @@ class RecoveryFile : public QObject {
   ~RecoveryFile() override;
 
   void Begin();
+  // A text that goes on from the last one committed: that text up to the break before its last
+  // `dropped` lines, copied from the file in the background, and then the pieces appended. When the file no
+  // longer holds that text, nothing is written and `written` reports a failure without a cause:
+  // the whole text is needed.
+  void Continue(std::int64_t dropped);
   void Append(std::string piece);
   // `written` tells how it went.
   void Commit();
   void Abort();
   // Bytes handed over and not yet written.
   std::int64_t Waiting() const { return waiting_; }
+  // A committed text is still being written.
+  bool Writing() const { return writing_ > 0; }
 
   // Waits for the writes handed over; whether the last text committed is on the disk, and if not
   // `cause`.
@@ -80,13 +87,18 @@ class RecoveryFile : public QObject {
   QString path() const { return path_; }
 
  signals:
-  // After each committed text; `cause` says in German why it failed.
+  // After each committed text; `cause` says in German why it failed, and is empty when a
+  // continued text found the file no longer holding the last one.
   void written(bool ok, const QString& cause);
 
  private:
   bool Lock(QString* cause);
   // Waits for the background, a text begun and not committed dropped.
   void Finish();
+  // In the background: opens the new text and, for a continued one, copies what it keeps of the
+  // last; false when the file no longer holds the last text.
+  void Open(std::int64_t dropped);
+  bool CopyKept(std::int64_t dropped);
 
   QString folder_;
   QString path_;
@@ -96,6 +108,11 @@ class RecoveryFile : public QObject {
   // The text being written; only the background touches it.
   std::unique_ptr<safe_write::Replacement> replacement_;
   QString failure_;  // why the text being written cannot be; only the background touches it
+  // The continued text being written lacks the last text, which the file no longer holds.
+  bool behind_ = false;
+  std::int64_t taken_ = 0;    // bytes of the text being written
+  std::int64_t on_disk_ = -1;  // bytes of the last committed text while the file holds it
+  std::atomic<int> writing_ = 0;
   bool last_ok_ = true;  // how the last committed text went, set in the background
   QString last_failure_;
   std::atomic<std::int64_t> waiting_ = 0;

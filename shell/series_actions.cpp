@@ -99,10 +99,17 @@ QString ColumnKey(const QString& header) {
              QCryptographicHash::hash(header.toUtf8(), QCryptographicHash::Sha1).toHex());
 }
 
-bool HoldsValues(std::string_view text) {
-  return std::any_of(text.cbegin(), text.cend(), [](char c) {
-    return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f';
-  });
+// The line of the first character in `piece` that is no blank, counted from `line`, the line
+// that `piece` begins in; -1 if there is none.
+int FirstValue(std::string_view piece, int line) {
+  for (const char c : piece) {
+    if (c == '\n') {
+      ++line;
+    } else if (c != ' ' && c != '\t' && c != '\r' && c != '\v' && c != '\f') {
+      return line;
+    }
+  }
+  return -1;
 }
 
 }  // namespace
@@ -159,6 +166,8 @@ SeriesActions::SeriesActions(MeasurementEdit& list, QWidget& window)
   connect(&list_, &MeasurementEdit::textChanged, this, [this] {
     if (!keep_timer_.isActive()) keep_timer_.start();
   });
+  connect(&list_, &MeasurementEdit::linesChanged, this,
+          [this](int first, int, int) { LinesChanged(first); });
   connect(&recovery_, &RecoveryFile::written, this, &SeriesActions::Kept);
 }
 
@@ -248,6 +257,7 @@ bool SeriesActions::Save(const QString& path) {
   // The list is safe in the file the user chose.
   StopTaking();
   recovery_.Remove();
+  recovered_ = {};
   Remember(path);
   return true;
 }
@@ -292,6 +302,7 @@ bool SeriesActions::Restore(const QString& path) {
       bytes.reset();
       StopTaking();
       if (recovery_.Adopt(path, &error)) {
+        recovered_ = {};
         Replace(std::move(text));
         // Restored, the list is no file's: it stays kept until it is saved.
         unchanged_revision_ = 0;
@@ -331,35 +342,56 @@ void SeriesActions::OfferKept() {
 void SeriesActions::KeepChanges() {
   const std::uint64_t revision = Revision();
   if (revision == kept_revision_ || revision == unchanged_revision_) return;
-  if (taking_ && taking_->revision == revision) return;
-  if (taking_) recovery_.Abort();
-  taking_ = Taking{revision, {}, false};
-  recovery_.Begin();
+  // A text under way takes the change in, or is dropped by it.
+  if (taking_) return;
+  // One text at a time: the next one waits for the last to be on the disk.
+  if (recovery_.Writing()) {
+    keep_wanted_ = true;
+    return;
+  }
+  const int first = BeginText();
+  taking_ = Taking{{first, 0}, recovered_.first_value < first ? recovered_.first_value : -1};
   TakeSlice();
+}
+
+int SeriesActions::BeginText() {
+  // The file's text is taken up to the break after the last line to keep.
+  const int first = std::min(recovered_.untouched, recovered_.lines - 1);
+  if (recovered_.lines >= 0 && first > 0) {
+    recovery_.Continue(recovered_.lines - first);
+    return first;
+  }
+  recovery_.Begin();
+  return 0;
+}
+
+void SeriesActions::LinesChanged(int first) {
+  recovered_.untouched = std::min(recovered_.untouched, first);
+  if (taking_ && (first < taking_->next.line ||
+                  (first == taking_->next.line && taking_->next.column > 0))) {
+    StopTaking();
+  }
 }
 
 void SeriesActions::TakeSlice() {
   if (!taking_) return;
-  if (Revision() != taking_->revision) {
-    recovery_.Abort();
-    return taking_.reset();
-  }
   // The slices handed over before are written first: the list is never held twice in memory.
   if (recovery_.Waiting() > kWaitingBytes) return slice_timer_.start(kWaitForWriter);
   const ListModel& model = list_.model();
   try {
+    const int line = taking_->next.line;
     std::string piece = Slice(model, taking_->next);
-    taking_->values = taking_->values || HoldsValues(piece);
+    if (taking_->first_value < 0) taking_->first_value = FirstValue(piece, line);
     recovery_.Append(std::move(piece));
   } catch (const std::bad_alloc&) {
-    recovery_.Abort();
-    taking_.reset();
+    StopTaking();
     return Kept(false, kNoMemory);
   }
   if (taking_->next.line < model.LineCount()) return slice_timer_.start(0);
   // An emptied list keeps the last list that held values.
-  if (taking_->values) {
-    kept_revision_ = taking_->revision;
+  if (taking_->first_value >= 0) {
+    kept_revision_ = Revision();
+    recovered_ = {model.LineCount(), model.LineCount(), taking_->first_value};
     recovery_.Commit();
   } else {
     recovery_.Abort();
@@ -374,12 +406,19 @@ void SeriesActions::StopTaking() {
 }
 
 void SeriesActions::Kept(bool ok, const QString& cause) {
+  if (std::exchange(keep_wanted_, false)) QTimer::singleShot(0, this, &SeriesActions::KeepChanges);
   if (ok) {
     if (!failure_notice_.isEmpty()) ClearNotice(std::exchange(failure_notice_, {}));
     return;
   }
-  // Tried again with the next change; told again only when the cause is another.
+  // Tried again with the next change, whole; at once when only the file lacked the last text.
   kept_revision_ = 0;
+  recovered_ = {};
+  if (cause.isEmpty()) {
+    QTimer::singleShot(0, this, &SeriesActions::KeepChanges);
+    return;
+  }
+  // Told again only when the cause is another.
   const QString notice = tr("Die Liste kann nicht für eine Wiederherstellung gesichert werden: "
                             "%1 Bitte die Liste selbst speichern.")
                              .arg(cause);
@@ -391,32 +430,43 @@ void SeriesActions::Kept(bool ok, const QString& cause) {
 bool SeriesActions::KeepForRecovery() {
   keep_timer_.stop();
   StopTaking();
+  keep_wanted_ = false;
   const std::uint64_t revision = Revision();
   if (revision == unchanged_revision_) {
     recovery_.Remove();
     return false;
   }
-  // Written as in the background, a slice at a time, and waited for.
+  // Written as in the background, a slice at a time, and waited for; once more whole when the
+  // file no longer held the text to go on from.
   QString cause;
   try {
     const ListModel& model = list_.model();
-    bool values = false;
-    recovery_.Begin();
-    for (TextPosition at; at.line < model.LineCount();) {
-      std::string piece = Slice(model, at);
-      values = values || HoldsValues(piece);
-      recovery_.Append(std::move(piece));
-      while (recovery_.Waiting() > kWaitingBytes) QThread::msleep(1);
+    if (!recovery_.Settle(&cause)) recovered_ = {};
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      cause.clear();
+      if (attempt > 0) recovered_ = {};
+      const int from = BeginText();
+      int first_value = recovered_.first_value < from ? recovered_.first_value : -1;
+      for (TextPosition at{from, 0}; at.line < model.LineCount();) {
+        const int line = at.line;
+        std::string piece = Slice(model, at);
+        if (first_value < 0) first_value = FirstValue(piece, line);
+        recovery_.Append(std::move(piece));
+        while (recovery_.Waiting() > kWaitingBytes) QThread::msleep(1);
+      }
+      if (first_value < 0) {
+        recovery_.Abort();
+        recovery_.Release();
+        return false;
+      }
+      recovery_.Commit();
+      if (recovery_.Settle(&cause)) {
+        recovery_.Release();
+        return true;
+      }
+      if (!cause.isEmpty()) break;
     }
-    if (!values) {
-      recovery_.Abort();
-      recovery_.Release();
-      return false;
-    }
-    recovery_.Commit();
-    const bool kept = recovery_.Settle(&cause);
     recovery_.Release();
-    if (kept) return true;
   } catch (const std::bad_alloc&) {
     recovery_.Abort();
     recovery_.Release();

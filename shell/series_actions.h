@@ -90,9 +90,16 @@ class SeriesActions : public QObject {
   // Puts `utf8`, lines parted by '\n', in place of the whole list as one step.
   void Replace(std::string&& utf8);
   void Remember(const QString& path);
+  // Begins a text for the recovery file: one that goes on from the text the file holds when
+  // the list's first lines are still those of that text, else a whole one. The line to take
+  // from next.
+  int BeginText();
   // Hands the next slice of the list's text to the recovery file, and commits the text once it
-  // is whole; a change in between drops it, and the change's own timer starts it anew.
+  // is whole; a change of lines already handed over drops it, and the change's own timer starts
+  // it anew.
   void TakeSlice();
+  // The lines of the list from `first` on have changed.
+  void LinesChanged(int first);
   // Drops the text being handed over, before the file changes hands or goes.
   void StopTaking();
   void Kept(bool ok, const QString& cause);
@@ -106,13 +113,22 @@ class SeriesActions : public QObject {
   std::uint64_t kept_revision_;       // and when it was last handed to the recovery file
   RecoveryFile recovery_;
   QTimer keep_timer_;
-  // The text being handed to the recovery file, a slice at each turn of the event loop.
+  // The text being handed to the recovery file, a slice at each turn of the event loop: the
+  // list's text before `next`, unchanged since it was handed over.
   struct Taking {
-    std::uint64_t revision;
-    TextPosition next;  // where the next slice begins
-    bool values = false;
+    TextPosition next;     // where the next slice begins
+    int first_value = -1;  // the line of its first value; -1 while none is known
   };
   std::optional<Taking> taking_;
+  // The text the recovery file was last given: its lines, the first of them that no change has
+  // touched since, and the line of its first value; -1 lines when it holds none of this list.
+  struct Recovered {
+    int lines = -1;
+    int untouched = 0;
+    int first_value = -1;
+  };
+  Recovered recovered_;
+  bool keep_wanted_ = false;  // a change waits for the text being written
   QTimer slice_timer_;
   QString failure_notice_;  // the notice that the recovery file cannot be written, while shown
   QString folder_;                    // where the last file was opened or saved

@@ -123,6 +123,8 @@ class WindowRecoveryTest : public QObject {
   void writeFailures_data();
   void writeFailures();
   void keptWhileOpenOneFileForEachWindow();
+  void continuedTexts_data();
+  void continuedTexts();
   void refusedKeptLists();
   void openRefusesWhatIsNoFile();
   void openRefusedWithoutMemory();
@@ -288,6 +290,60 @@ void WindowRecoveryTest::keptWhileOpenOneFileForEachWindow() {
   QVERIFY(!QFile::exists(first_path));
   CloseWindow(third);
   QVERIFY(errors_.isEmpty());
+}
+
+void WindowRecoveryTest::continuedTexts_data() {
+  QTest::addColumn<QString>("before");
+  QTest::addColumn<QString>("change");
+  QTest::addColumn<QString>("after");  // the file then
+  QTest::newRow("values before the last empty line") << "1\n2\n" << "insert" << "1\n2\n3\n4\n";
+  QTest::newRow("values after the last line") << "1\n2" << "append" << "1\n2\n3\n4";
+  QTest::newRow("values into a list with notes after it")
+      << "1\n\nNotiz\n\n" << "insert" << "1\n3\n4\n\nNotiz\n\n";
+  QTest::newRow("a middle line changed") << "1\n2\n3\n" << "second" << "1\n9\n3\n";
+  QTest::newRow("the last line removed") << "1\n2\n3\n4" << "cut" << "1\n2\n3";
+  QTest::newRow("values undone") << "1\n2\n" << "undo" << "1\n2\n";
+  QTest::newRow("file removed meanwhile") << "1\n2\n" << "remove" << "1\n2\n3\n4\n";
+  QTest::newRow("file changed meanwhile") << "1\n2\n" << "overwrite" << "1\n2\n3\n4\n";
+  QTest::newRow("its only value removed") << "\n\n5" << "cut" << "\n\n5";
+}
+
+// A list kept once and changed at its end is kept by going on from the file's text; the file
+// then holds what the list holds, and where it no longer holds what was written, the whole list
+// is written again.
+void WindowRecoveryTest::continuedTexts() {
+  QFETCH(QString, before);
+  QFETCH(QString, change);
+  QFETCH(QString, after);
+  auto window = Window();
+  MeasurementEdit& memo = Memo(*window);
+  ListModel& model = memo.model();
+  memo.setPlainText(before);
+  const QString path = window->files().RecoveryPath();
+  window->files().KeepChanges();
+  QTRY_COMPARE(ReadAll(path), before.toUtf8());
+  if (change == "insert" || change == "undo" || change == "remove" || change == "overwrite") {
+    model.InsertLines(memo.SeriesEndLine(), "3\n4", false);
+  } else if (change == "append") {
+    model.InsertLines(model.LineCount(), "3\n4", false);
+  } else if (change == "second") {
+    model.ReplaceLine(1, "9");
+  } else if (change == "cut") {
+    const int last = model.LineCount() - 2;
+    model.Erase({last, static_cast<int>(model.Line(last).size())}, model.End());
+  }
+  if (change == "undo") {
+    window->files().KeepChanges();
+    QTRY_COMPARE(ReadAll(path), QByteArray("1\n2\n3\n4\n"));
+    memo.undo();
+  }
+  if (change == "remove") QVERIFY(QFile::remove(path));
+  if (change == "overwrite") QVERIFY(Write(path, "1\n2\n\n\n"));
+  window->files().KeepChanges();
+  QTRY_COMPARE(ReadAll(path), after.toUtf8());
+  if (after != before) QCOMPARE(memo.toPlainText(), after);
+  QVERIFY(window->notices().text().isEmpty());
+  CloseWindow(window);
 }
 
 // A kept list that is no text, or no regular file, is not restored; a named pipe blocks neither
