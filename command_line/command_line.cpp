@@ -228,6 +228,45 @@ QString Help() {
       "2 Gerät nicht zu öffnen oder falsche Angabe.\n");
 }
 
+// Qt's parser words its complaints in English, and a translation reaches it only through an
+// application object, which the command line does without until a window is shown: the three
+// complaints it makes, in German.
+QString ParseError(const QCommandLineParser& parser, const QStringList& arguments,
+                   const QList<QCommandLineOption>& options) {
+  const QStringList unknown = parser.unknownOptionNames();
+  if (!unknown.isEmpty()) {
+    QStringList quoted;
+    for (const QString& name : unknown) quoted << QStringLiteral("„%1“").arg(name);
+    return (unknown.size() == 1 ? QStringLiteral("Unbekannte Option %1.")
+                                : QStringLiteral("Unbekannte Optionen %1."))
+        .arg(quoted.join(QStringLiteral(", ")));
+  }
+  // The option an argument names, without its dashes and a value after '='.
+  const auto named = [&options](QStringView argument) -> const QCommandLineOption* {
+    if (!argument.startsWith(u'-')) return nullptr;
+    argument = argument.mid(argument.startsWith(u"--") ? 2 : 1);
+    if (const qsizetype equals = argument.indexOf(u'='); equals >= 0)
+      argument = argument.left(equals);
+    for (const QCommandLineOption& option : options)
+      if (option.names().contains(argument)) return &option;
+    return nullptr;
+  };
+  // An option that takes a value stands last, without one.
+  const QString& last = arguments.constLast();
+  if (const QCommandLineOption* option = named(last);
+      option && !option->valueName().isEmpty() && !last.contains(u'=')) {
+    return QStringLiteral("Zu --%1 fehlt %2.")
+        .arg(option->names().constLast(), option->valueName());
+  }
+  // A value given to an option that takes none: --kennwerte=ja.
+  for (qsizetype i = 1; i < arguments.size() && arguments[i] != QStringLiteral("--"); ++i) {
+    const QCommandLineOption* option = named(arguments[i]);
+    if (option && option->valueName().isEmpty() && arguments[i].contains(u'='))
+      return QStringLiteral("Zu --%1 gehört kein Wert.").arg(option->names().constLast());
+  }
+  return QStringLiteral("Die Argumente lassen sich nicht lesen (%1).").arg(parser.errorText());
+}
+
 }  // namespace
 
 CommandLine RunCommandLine(int argc, char* argv[]) {
@@ -263,8 +302,10 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
   const QCommandLineOption plot(QStringLiteral("diagramm"),
                                 QStringLiteral("Zeichnet die Reihe aus DATEI als BILD."),
                                 QStringLiteral("BILD"));
-  parser.addOptions({help, version, evaluate, column, decimal, statistics, plot});
-  parser.addOptions(RecordingOptions());
+  const QList<QCommandLineOption> options =
+      QList<QCommandLineOption>{help, version, evaluate, column, decimal, statistics, plot} +
+      RecordingOptions();
+  parser.addOptions(options);
   parser.addPositionalArgument(QStringLiteral("DATEI"),
                                QStringLiteral("Datei, deren Werte das Fenster zeigt."));
 
@@ -274,19 +315,7 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
     command.exit_code = 2;
     return command;
   };
-  if (!parser.parse(arguments)) {
-    // Qt's own texts are English without a translation loaded: the usual mistakes in German.
-    if (!parser.unknownOptionNames().isEmpty())
-      return bad(
-          QStringLiteral("Unbekannte Option „%1“.").arg(parser.unknownOptionNames().first()));
-    const QString last = arguments.constLast();
-    for (const QCommandLineOption* option : {&evaluate, &column, &decimal, &plot}) {
-      const QString name = option->names().constFirst();
-      if (last == QStringLiteral("--") + name || last == QLatin1Char('-') + name)
-        return bad(QStringLiteral("Zu --%1 fehlt %2.").arg(name, option->valueName()));
-    }
-    return bad(parser.errorText());
-  }
+  if (!parser.parse(arguments)) return bad(ParseError(parser, arguments, options));
   if (parser.isSet(help) || parser.isSet(version)) {
     const QString text =
         parser.isSet(help) ? Help()

@@ -250,6 +250,18 @@ class CommandLineTest : public QObject {
     QTest::newRow("number missing after --spalte")
         << QStringList{"--auswerten", "-", "--spalte"}
         << "messwerte: Zu --spalte fehlt N.\nAufruf: messwerte --help\n";
+    QTest::newRow("device missing after --aufnehmen")
+        << QStringList{"--aufnehmen"}
+        << "messwerte: Zu --aufnehmen fehlt GERÄT.\nAufruf: messwerte --help\n";
+    QTest::newRow("number missing after -anzahl")
+        << QStringList{"--aufnehmen", "/dev/ttyUSB0", "-anzahl"}
+        << "messwerte: Zu --anzahl fehlt N.\nAufruf: messwerte --help\n";
+    QTest::newRow("value to a switch")
+        << QStringList{"--auswerten", "-", "-h=ja"}
+        << "messwerte: Zu --help gehört kein Wert.\nAufruf: messwerte --help\n";
+    QTest::newRow("two unknown options")
+        << QStringList{"--gibtsnicht", "-x", "werte.txt"}
+        << "messwerte: Unbekannte Optionen „gibtsnicht“, „x“.\nAufruf: messwerte --help\n";
     QTest::newRow("column without evaluation")
         << QStringList{"--spalte", "2", "werte.txt"}
         << "messwerte: --spalte gilt nur mit --auswerten.\nAufruf: messwerte --help\n";
