@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -16,6 +17,7 @@
 #include "exception.h"
 #include "huge_pages.h"
 #include "measurement_list.h"
+#include "series_statistics.h"
 #include "operations.h"
 
 namespace {
@@ -25,10 +27,11 @@ using messwerte::Form;
 
 constexpr const char* kUsage =
     "Aufruf: messwerte-bench [--komma] DATEI "
-    "[anzahl|mittelwert|quadr|groesster|kleinster|abweichung|reset|alle]\n"
+    "[anzahl|mittelwert|quadr|groesster|kleinster|abweichung|reset|alle|kennwerte]\n"
     "  Liest DATEI als Messwertliste (ein Wert je Zeile), führt die Operation aus (ohne Angabe\n"
     "  abweichung; alle = die sieben Tasten in der Reihenfolge des Fensters) und gibt die sechs\n"
-    "  Ausgabefelder aus. --komma: Dezimaltrennzeichen ',' statt '.'.\n";
+    "  Ausgabefelder aus; kennwerte: die Kennwerte der Zeilen bis zur ersten leeren und auf\n"
+    "  stderr ihre Zeit. --komma: Dezimaltrennzeichen ',' statt '.'.\n";
 
 using bench::Field;
 using bench::kOperations;
@@ -77,6 +80,38 @@ std::string Reason(int error) {
   }
 }
 
+// The Kennwerte of the lines up to the first empty one, timed from the first line read to the
+// last figure; the figures on stdout, the time on stderr.
+int Statistics(messwerte::LineList& list, char separator) {
+  const auto start = std::chrono::steady_clock::now();
+  messwerte::StatisticsCollector collector(separator);
+  collector.Reserve(list.LineCount());
+  for (int k = 0; k < list.LineCount(); ++k) {
+    const std::string_view text = list.ReadLine(k);
+    if (text.empty()) break;
+    if (collector.Add(text) != messwerte::ParseStatus::kOk) {
+      std::cerr << "Zeile " << k + 1 << " ist keine Zahl.\n";
+      return 1;
+    }
+  }
+  const auto statistics = collector.Finish();
+  const auto took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+  if (!statistics) {
+    std::cerr << "Keine Messwerte.\n";
+    return 1;
+  }
+  const auto text = [separator](double v) { return messwerte::ShortestText(v, separator); };
+  std::cout << "Anzahl: " << statistics->count << "\nMittelwert: " << text(statistics->mean)
+            << "\nStandardabweichung: "
+            << (statistics->standard_deviation ? text(*statistics->standard_deviation) : "–")
+            << "\nMedian: " << text(statistics->median)
+            << "\nKleinster Messwert: " << text(statistics->smallest)
+            << "\nGrößter Messwert: " << text(statistics->largest)
+            << "\nexakt: " << (statistics->exact ? "ja" : "nein") << '\n';
+  std::cerr << "Kennwerte: " << took.count() << " ms\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,10 +128,11 @@ int main(int argc, char** argv) {
   const char* path = argv[arg];
   const std::string_view wanted = arg + 1 < argc ? argv[arg + 1] : "abweichung";
   const bool all = wanted == "alle";
+  const bool statistics = wanted == "kennwerte";
   const Operation* chosen = nullptr;
   for (const Operation& operation : kOperations)
     if (operation.name == wanted) chosen = &operation;
-  if (!all && !chosen) {
+  if (!all && !statistics && !chosen) {
     std::cerr << "Unbekannte Operation '" << wanted << "'.\n" << kUsage;
     return 1;
   }
@@ -108,6 +144,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   messwerte::LineList list(std::move(text));
+  if (statistics) return Statistics(list, separator);
   Field anzahl, mittelwert, quadr, groesster, kleinster, abweichung;
   messwerte::KeptValues kept;
   Form form{list, anzahl, mittelwert, quadr, groesster, kleinster, abweichung, separator, kept};

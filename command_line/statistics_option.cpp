@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <cstdio>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "series_file.h"
 #include "series_statistics.h"
@@ -17,6 +19,45 @@ void Print(std::FILE* stream, const QString& text) {
 void Complain(const QString& message) {
   Print(stderr, QStringLiteral("messwerte: %1\n").arg(message));
 }
+
+// The series' values straight into the collector: those up to the first empty line, as in the
+// window, with the list's decimal separator.
+class StatisticsSink final : public series::LineSink {
+ public:
+  explicit StatisticsSink(char separator) : separator_(separator), collector_(separator) {}
+
+  bool Decided(const series::Layout& layout) override {
+    from_ = layout.decimal != separator_ ? layout.decimal : '\0';
+    return true;
+  }
+
+  void Take(std::span<const std::string_view> values, std::int64_t) override {
+    for (const std::string_view value : values) {
+      if (ended_ || !refused_.empty()) return;
+      if (value.empty()) {
+        ended_ = true;
+        return;
+      }
+      ++line_;
+      const std::string_view text = WithDecimal(value, from_, separator_, scratch_);
+      if (collector_.Add(text) != messwerte::ParseStatus::kOk) refused_.assign(text);
+    }
+  }
+
+  messwerte::StatisticsCollector& collector() { return collector_; }
+  // The text that is no number, as in the file, and its place in the series from 1.
+  const std::string& refused() const { return refused_; }
+  int line() const { return line_; }
+
+ private:
+  char separator_;
+  char from_ = '\0';
+  messwerte::StatisticsCollector collector_;
+  bool ended_ = false;
+  int line_ = 0;
+  std::string refused_;
+  std::string scratch_;
+};
 
 }  // namespace
 
@@ -47,29 +88,17 @@ int PrintStatistics(const QString& path, std::optional<int> column, char separat
     return 2;
   }
 
-  // The series: the lines up to the first empty one, as in the window.
   series::Choices choices;
   choices.column = column.value_or(0);
-  const std::string loaded = file->Read(choices, separator).lines;
-  const QByteArray lines = QByteArray::fromRawData(loaded.data(),
-                                                   static_cast<qsizetype>(loaded.size()));
-  messwerte::StatisticsCollector collector(separator);
-  qsizetype start = 0;
-  int line = 0;
-  while (start <= lines.size()) {
-    qsizetype end = lines.indexOf('\n', start);
-    if (end < 0) end = lines.size();
-    const std::string_view text(lines.constData() + start, static_cast<std::size_t>(end - start));
-    if (text.empty()) break;
-    ++line;
-    if (collector.Add(text) != messwerte::ParseStatus::kOk) {
-      Complain(QStringLiteral("Kennwerte: Zeile %1 „%2“ ist keine Zahl.")
-                   .arg(line)
-                   .arg(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))));
-      return 1;
-    }
-    start = end + 1;
+  StatisticsSink sink(separator);
+  const SeriesFile::Loaded read = file->Feed(choices, separator, sink);
+  if (!sink.refused().empty()) {
+    Complain(QStringLiteral("Kennwerte: Zeile %1 „%2“ ist keine Zahl.")
+                 .arg(sink.line())
+                 .arg(series::Text(sink.refused(), read.layout, read.tally)));
+    return 1;
   }
+  messwerte::StatisticsCollector& collector = sink.collector();
   const auto statistics = collector.Finish();
   if (!statistics) {
     Complain(QStringLiteral("Kennwerte: Die Liste enthält keine Messwerte."));

@@ -114,6 +114,17 @@ inline constexpr unsigned char kFrontMasks[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 
 #endif
 }
 
+// A signed number in the short form: '+' or '-', then what ShortDigits takes. False for all other
+// texts, as there.
+[[gnu::always_inline]] inline bool ShortNumber(const char* p, std::size_t n, char separator,
+                                               bool& negative, std::uint64_t& mantissa,
+                                               unsigned& fraction_digits) {
+  if (n == 0) return false;
+  negative = p[0] == '-';
+  const std::size_t sign = negative || p[0] == '+' ? 1 : 0;
+  return ShortDigits(p + sign, n - sign, separator, mantissa, fraction_digits);
+}
+
 }  // namespace messwerte::blocks16
 
 #undef MESSWERTE_SSE2

@@ -49,12 +49,10 @@ constexpr bool kWiderThanExtended = std::numeric_limits<long double>::digits > 6
 // all other texts, which the general reading decides.
 [[gnu::always_inline]] inline bool ParseShort(std::string_view text, char separator,
                                               long double& value) {
-  if (text.empty()) return false;
-  const bool negative = text[0] == '-';
-  const std::size_t sign = negative || text[0] == '+' ? 1 : 0;
+  bool negative;
   std::uint64_t mantissa;
   unsigned fraction_digits;
-  if (!blocks16::ShortDigits(text.data() + sign, text.size() - sign, separator, mantissa,
+  if (!blocks16::ShortNumber(text.data(), text.size(), separator, negative, mantissa,
                              fraction_digits))
     return false;
   if (mantissa == 0) {

@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "blocks16.h"
+
 namespace messwerte {
 namespace {
 
@@ -130,50 +132,112 @@ void Spread(SeriesStatistics& s) {
 
 }  // namespace
 
+void StatisticsCollector::Reserve(std::int64_t count) {
+  if (count <= 0) return;
+  if (exact_) {
+    scaled_.reserve(static_cast<std::size_t>(count));
+  } else {
+    values_.reserve(static_cast<std::size_t>(count));
+  }
+}
+
 ParseStatus StatisticsCollector::Add(std::string_view text) {
+  if (exact_) {
+    // The common short numbers: read once, their digits are all that is kept.
+    bool negative;
+    std::uint64_t digits;
+    unsigned fraction_digits;
+    if (blocks16::ShortNumber(text.data(), text.size(), separator_, negative, digits,
+                              fraction_digits) &&
+        TakeDecimal(negative, digits, -static_cast<std::int32_t>(fraction_digits)))
+      return ParseStatus::kOk;
+  }
   const ParseResult read = ParseNumber(text, separator_);
   if (read.status != ParseStatus::kOk) return read.status;
   const double value = static_cast<double>(read.value);
   if (!std::isfinite(value)) return ParseStatus::kOutOfRange;
-  values_.push_back(value);
-  if (decimal_) {
-    Decimal d;
-    if (ReadDecimal(text, separator_, d.mantissa, d.exponent)) {
-      decimals_.push_back(d);
-    } else {
-      decimal_ = false;
-      decimals_ = {};
-    }
+  if (exact_) {
+    std::int64_t mantissa;
+    std::int32_t exponent;
+    if (ReadDecimal(text, separator_, mantissa, exponent) &&
+        TakeDecimal(std::signbit(value), static_cast<std::uint64_t>(std::abs(mantissa)), exponent))
+      return ParseStatus::kOk;
+    TakeDoubles();
   }
+  values_.push_back(value);
+  ++count_;
   return ParseStatus::kOk;
 }
 
-std::optional<SeriesStatistics> StatisticsCollector::Finish() const {
-  if (values_.empty()) return std::nullopt;
+bool StatisticsCollector::TakeDecimal(bool negative, std::uint64_t digits, std::int32_t exponent) {
+  if (digits == 0) {
+    if (negative) negative_zeros_.push_back(count_);
+    scaled_.push_back(0);
+    ++count_;
+    return true;
+  }
+  while (digits % 10 == 0) {
+    digits /= 10;
+    ++exponent;
+  }
+  const auto signed_digits = static_cast<std::int64_t>(negative ? -digits : digits);
+  if (low_ == kNoUnit) low_ = exponent;
+  if (exponent < low_) {
+    // A finer unit: the values so far are scaled to it, if all of them still fit.
+    const std::int64_t shift = static_cast<std::int64_t>(low_) - exponent;
+    const auto [smallest, largest] = std::minmax_element(scaled_.begin(), scaled_.end());
+    const bool all_zero = scaled_.empty() || (*smallest == 0 && *largest == 0);
+    if (!all_zero) {
+      std::int64_t unused;
+      if (shift > kMaxDigits || __builtin_mul_overflow(*smallest, kPow10[shift], &unused) ||
+          __builtin_mul_overflow(*largest, kPow10[shift], &unused))
+        return false;
+      for (std::int64_t& a : scaled_) a *= kPow10[shift];
+    }
+    low_ = exponent;
+  }
+  const std::int64_t shift = static_cast<std::int64_t>(exponent) - low_;
+  std::int64_t scaled;
+  if (shift > kMaxDigits || __builtin_mul_overflow(signed_digits, kPow10[shift], &scaled))
+    return false;
+  scaled_.push_back(scaled);
+  ++count_;
+  return true;
+}
+
+void StatisticsCollector::TakeDoubles() {
+  // Each value read again from its integer and power of ten: the same number as its text, so the
+  // same rounding.
+  values_.resize(scaled_.size());
+  for (std::size_t i = 0; i < scaled_.size(); ++i) {
+    if (scaled_[i] == 0) {
+      values_[i] = 0;
+      continue;
+    }
+    const std::string text = std::to_string(scaled_[i]) + 'e' + std::to_string(low_);
+    values_[i] = static_cast<double>(ParseNumber(text, '.').value);
+  }
+  for (const std::int64_t i : negative_zeros_) values_[static_cast<std::size_t>(i)] = -0.0;
+  scaled_ = {};
+  negative_zeros_ = {};
+  exact_ = false;
+}
+
+std::optional<SeriesStatistics> StatisticsCollector::Finish() {
+  if (count_ == 0) return std::nullopt;
   SeriesStatistics statistics;
-  statistics.count = Count();
-  if (!Exact(statistics)) Compensated(statistics);
+  statistics.count = count_;
+  if (!exact_ || !Exact(statistics)) {
+    if (exact_) TakeDoubles();
+    Compensated(statistics);
+  }
   Spread(statistics);
   return statistics;
 }
 
-bool StatisticsCollector::Exact(SeriesStatistics& s) const {
-  if (!decimal_) return false;
-  std::int32_t low = std::numeric_limits<std::int32_t>::max();
-  for (const Decimal& d : decimals_) low = std::min(low, d.exponent);
-  if (low == std::numeric_limits<std::int32_t>::max()) low = 0;  // all zero
-  // The values as integers in units of 10^low.
-  std::vector<std::int64_t> scaled(decimals_.size());
-  for (std::size_t i = 0; i < decimals_.size(); ++i) {
-    const Decimal& d = decimals_[i];
-    if (d.mantissa == 0) {
-      scaled[i] = 0;
-      continue;
-    }
-    const std::int64_t shift = static_cast<std::int64_t>(d.exponent) - low;
-    if (shift > kMaxDigits) return false;
-    if (__builtin_mul_overflow(d.mantissa, kPow10[shift], &scaled[i])) return false;
-  }
+bool StatisticsCollector::Exact(SeriesStatistics& s) {
+  const std::int32_t low = low_ == kNoUnit ? 0 : low_;  // all zero: any unit
+  std::vector<std::int64_t>& scaled = scaled_;
   const auto n = static_cast<std::int64_t>(scaled.size());
   Int128 sum = 0;
   std::size_t smallest = 0;
@@ -227,7 +291,7 @@ bool StatisticsCollector::Exact(SeriesStatistics& s) const {
   return true;
 }
 
-void StatisticsCollector::Compensated(SeriesStatistics& s) const {
+void StatisticsCollector::Compensated(SeriesStatistics& s) {
   s.exact = false;
   const auto n = static_cast<std::int64_t>(values_.size());
   CompensatedSum sum;
@@ -258,10 +322,9 @@ void StatisticsCollector::Compensated(SeriesStatistics& s) const {
   s.smallest_index = static_cast<std::int64_t>(smallest);
   s.largest_index = static_cast<std::int64_t>(largest);
   s.range = s.largest - s.smallest;
-  std::vector<double> sorted(values_);
-  const auto middle = sorted.begin() + n / 2;
-  std::nth_element(sorted.begin(), middle, sorted.end());
-  s.median = n % 2 ? *middle : (*std::max_element(sorted.begin(), middle) / 2 + *middle / 2);
+  const auto middle = values_.begin() + n / 2;
+  std::nth_element(values_.begin(), middle, values_.end());
+  s.median = n % 2 ? *middle : (*std::max_element(values_.begin(), middle) / 2 + *middle / 2);
 }
 
 double StudentT975(std::int64_t degrees) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -34,38 +35,49 @@ struct SeriesStatistics {
 
 // Gathers the values' texts one by one and works out the statistics when asked.
 //
-// Each text is kept as an integer and a power of ten. At the end all are scaled to the smallest
-// power among them; where the scaled integers fit in 64 bits the sum of the values and of their
-// squared distances from the rounded mean are exact 128-bit integers, so the mean and the
-// standard deviation are off by no more than the last conversion to double. A series whose
-// digits do not fit (more than 18 significant digits, or powers of ten too far apart) is worked
-// out from the values read as doubles, with compensated sums over two passes.
+// Each text is read once, as an integer and a power of ten. The values are kept as integers in
+// units of the smallest power among them so far (scaled again when a smaller one comes); while
+// they fit in 64 bits the sum of the values and of their squared distances from the rounded mean
+// are exact 128-bit integers, so the mean and the standard deviation are off by no more than the
+// last conversion to double. A series whose digits do not fit (more than 18 significant digits,
+// or powers of ten too far apart) is worked out from the values read as doubles, with
+// compensated sums over two passes.
 class StatisticsCollector {
  public:
   explicit StatisticsCollector(char separator) : separator_(separator) {}
+
+  // Room for `count` values, where the caller knows how many come.
+  void Reserve(std::int64_t count);
 
   // Takes the next value. Anything but kOk means the text is no number (or out of range) and was
   // not taken.
   ParseStatus Add(std::string_view text);
 
-  std::int64_t Count() const { return static_cast<std::int64_t>(values_.size()); }
+  std::int64_t Count() const { return count_; }
 
-  // None for an empty series.
-  std::optional<SeriesStatistics> Finish() const;
+  // None for an empty series. The median is selected among the kept values in place, so this is
+  // the collector's last use.
+  std::optional<SeriesStatistics> Finish();
 
  private:
-  struct Decimal {
-    std::int64_t mantissa;
-    std::int32_t exponent;  // value = mantissa · 10^exponent
-  };
+  static constexpr std::int32_t kNoUnit = std::numeric_limits<std::int32_t>::max();
 
-  bool Exact(SeriesStatistics& statistics) const;
-  void Compensated(SeriesStatistics& statistics) const;
+  // False when the value does not fit beside the others as an integer.
+  bool TakeDecimal(bool negative, std::uint64_t digits, std::int32_t exponent);
+  // From integers to doubles, each as its text reads.
+  void TakeDoubles();
+  bool Exact(SeriesStatistics& statistics);
+  void Compensated(SeriesStatistics& statistics);
 
   char separator_;
+  std::int64_t count_ = 0;
+  bool exact_ = true;
+  // While exact_: the values in units of 10^low_; no unit before the first value other than zero.
+  std::vector<std::int64_t> scaled_;
+  std::int32_t low_ = kNoUnit;
+  std::vector<std::int64_t> negative_zeros_;  // where "-0" stood, for the doubles
+  // Otherwise: the values as doubles.
   std::vector<double> values_;
-  std::vector<Decimal> decimals_;  // emptied once a value's digits do not fit
-  bool decimal_ = true;
 };
 
 // Student's t quantile for the two-sided 95 % interval: t(0.975; degrees).

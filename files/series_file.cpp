@@ -155,11 +155,7 @@ class ListSink final : public series::LineSink {
     for (const std::string_view value : values) {
       if (!first_) lines_ += '\n';
       first_ = false;
-      const std::size_t at = lines_.size();
-      lines_.append(value);
-      if (from_ && value.find(from_) != std::string_view::npos &&
-          messwerte::ParseNumber(value, from_).status != messwerte::ParseStatus::kNotANumber)
-        lines_[at + value.find(from_)] = decimal_;
+      lines_.append(WithDecimal(value, from_, decimal_, scratch_));
     }
   }
 
@@ -183,17 +179,37 @@ class ListSink final : public series::LineSink {
   char decimal_;
   char from_ = '\0';
   bool first_ = true;
+  std::string scratch_;
 };
 
 }  // namespace
 
-SeriesFile::Loaded SeriesFile::Read(const series::Choices& choices, char decimal) const {
+std::string_view WithDecimal(std::string_view value, char from, char to, std::string& scratch) {
+  if (!from) return value;
+  const std::size_t at = value.find(from);
+  if (at == std::string_view::npos ||
+      messwerte::ParseNumber(value, from).status == messwerte::ParseStatus::kNotANumber)
+    return value;
+  scratch.assign(value);
+  scratch[at] = to;
+  return scratch;
+}
+
+SeriesFile::Loaded SeriesFile::Feed(const series::Choices& choices, char decimal,
+                                    series::LineSink& sink) const {
   Loaded loaded;
-  ListSink sink(loaded.lines, decimal);
   series::Reader reader(choices, decimal, sink);
   ReadAll(bytes_, reader);
   loaded.layout = reader.layout();
   loaded.tally = reader.tally();
+  return loaded;
+}
+
+SeriesFile::Loaded SeriesFile::Read(const series::Choices& choices, char decimal) const {
+  std::string lines;
+  ListSink sink(lines, decimal);
+  Loaded loaded = Feed(choices, decimal, sink);
+  loaded.lines = std::move(lines);
   if (!loaded.tally.utf8)
     loaded.lines = series::Text(loaded.lines, loaded.layout, loaded.tally).toUtf8().toStdString();
   return loaded;

@@ -11,6 +11,10 @@
 
 // A file of measurement values as the window opens it: its bytes kept whole, read through the one
 // reader of series files (series_reader.h) for the column and the decisions the user settles on.
+// `value` with `to` for its decimal separator where it is a number written with `from` instead,
+// else as it is; the changed text goes into `scratch`. How Read makes a file's values the list's.
+std::string_view WithDecimal(std::string_view value, char from, char to, std::string& scratch);
+
 class SeriesFile {
  public:
   // Reads the file at `path`. A file that does not exist, cannot be read, is a folder, holds NUL
@@ -43,6 +47,10 @@ class SeriesFile {
   // The list's lines for `choices`: the column's values without header, comments and empty cells;
   // numbers written with another decimal separator than `decimal` get that one ('\0': none do).
   Loaded Read(const series::Choices& choices, char decimal) const;
+  // The same values handed to `sink` as the reader takes them from the file, for a caller that
+  // keeps none of the text: each value as in the file (see WithDecimal). The layout and what was
+  // left out come with the result's empty `lines`.
+  Loaded Feed(const series::Choices& choices, char decimal, series::LineSink& sink) const;
   // The column's lines as the file writes them.
   QByteArray Lines(int column) const;
 

@@ -136,6 +136,7 @@ void OverviewPanel::RefreshStatistics() {
   const ListModel& model = list_.model();
   const int end = list_.SeriesEndLine();
   messwerte::StatisticsCollector collector(separator_);
+  collector.Reserve(end);
   QString problem;
   for (int k = 0; k < end; ++k) {
     if (collector.Add(model.Line(k)) != messwerte::ParseStatus::kOk) {

@@ -132,6 +132,7 @@ TEST_P(ByHand, GivesEveryFigure) {
   EXPECT_DOUBLE_EQ(s->median, c.median);
   EXPECT_DOUBLE_EQ(s->range, c.range);
   EXPECT_EQ(s->smallest, c.smallest);
+  EXPECT_EQ(std::signbit(s->smallest), std::signbit(c.smallest));
   EXPECT_EQ(s->smallest_index, c.smallest_index);
   EXPECT_EQ(s->largest, c.largest);
   EXPECT_EQ(s->largest_index, c.largest_index);
@@ -175,6 +176,59 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  3,
                  1,
+                 false},
+        // A finer unit after coarser ones: the values taken so far are scaled to it.
+        HandCase{"finer_unit_later",
+                 {"1000", "0.5", "250.25", "-0.125"},
+                 '.',
+                 312.65625,
+                 473.1488861759936,
+                 125.375,
+                 1000.125,
+                 -0.125,
+                 3,
+                 1000,
+                 0,
+                 true},
+        // Digits that do not fit after some that did: every value as a double read from its
+        // text, "-0" keeping its sign.
+        HandCase{"too_many_digits_late",
+                 {"0.5", "-0", "2.5", "1.0000000000000000001"},
+                 '.',
+                 1,
+                 1.0801234497346435,
+                 0.75,
+                 2.5,
+                 -0.0,
+                 1,
+                 2.5,
+                 2,
+                 false},
+        // 16 digits in units of 10^-4 need more than 64 bits.
+        HandCase{"unit_too_fine_for_large_values",
+                 {"1234567890123456", "0.0001"},
+                 '.',
+                 617283945061728.0,
+                 872971326941464.2,
+                 617283945061728.0,
+                 1234567890123456.0,
+                 0.0001,
+                 1,
+                 1234567890123456.0,
+                 0,
+                 false},
+        // Each value fits, but the distances from the mean do not: doubles after all.
+        HandCase{"distances_too_large",
+                 {"900000000000000001", "900000000000000001", "-900000000000000001", "0.1"},
+                 '.',
+                 2.25e17,
+                 8.616843969807043e17,
+                 4.5e17,
+                 1.8e18,
+                 -9e17,
+                 2,
+                 9e17,
+                 0,
                  false}),
     [](const testing::TestParamInfo<HandCase>& info) { return info.param.name; });
 
