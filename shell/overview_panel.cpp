@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLocale>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 
 #include "measurement_edit.h"
 #include "series_plot.h"
@@ -78,7 +80,14 @@ OverviewPanel::OverviewPanel(MeasurementEdit& list, char separator, QWidget* par
 }
 
 void OverviewPanel::LinesChanged(int first, int removed, int inserted) {
-  if (values_current_) values_.Replace(list_.model(), first, removed, inserted);
+  if (values_current_) {
+    values_.Replace(list_.model(), first, removed, inserted);
+    if (changed_to_ >= 0) {
+      // Lines that came or went move all after them.
+      changed_from_ = std::min(changed_from_, first);
+      changed_to_ = removed == inserted ? std::max(changed_to_, first + inserted) : INT_MAX;
+    }
+  }
   if (PlotShown()) plot_due_.start();
   if (StatisticsShown()) statistics_due_.start();
 }
@@ -87,6 +96,7 @@ void OverviewPanel::Follow() {
   if (values_current_) return;
   values_.Reset(list_.model());
   values_current_ = true;
+  changed_from_ = changed_to_ = -1;
 }
 
 void OverviewPanel::ShowStatistics(bool shown) {
@@ -128,7 +138,16 @@ void OverviewPanel::RefreshPlot() {
   plot_due_.stop();
   Follow();
   const int end = values_.End(list_.model());
-  plot_->Show(values_.Values(), values_.Summarise(end));
+  if (changed_to_ >= 0) {
+    const int from = std::min(changed_from_, end);
+    plot_->Show(values_.Values(), values_.Summarise(end), from,
+                std::max(std::min(changed_to_, end) - from, 0));
+  } else {
+    plot_->Show(values_.Values(), values_.Summarise(end));
+  }
+  // From here on the changes are counted, until one moves lines.
+  changed_from_ = INT_MAX;
+  changed_to_ = 0;
 }
 
 void OverviewPanel::RefreshStatistics() {

@@ -50,6 +50,10 @@ class OverviewPanel : public QWidget {
   SeriesPlot* plot_;
   SeriesValues values_;
   bool values_current_ = false;  // values_ follows the list
+  // The lines whose values changed or moved since the plot last took them, from changed_from_ to
+  // before changed_to_; changed_to_ < 0 when the plot takes all values again.
+  int changed_from_ = -1;
+  int changed_to_ = -1;
   QTimer plot_due_;
   QTimer statistics_due_;
 };

@@ -167,7 +167,9 @@ SeriesPlot::SeriesPlot(char separator, QWidget* parent)
 
 QString SeriesPlot::Number(double value) const { return QLocale().toString(value, 'g', 6); }
 
-void SeriesPlot::Show(const std::vector<double>& values, const SeriesValues::Summary& summary) {
+void SeriesPlot::Show(const std::vector<double>& values, const SeriesValues::Summary& summary,
+                      int first, int count) {
+  const bool in_place = count >= 0 && values_ == &values;
   values_ = &values;
   summary_ = summary;
   rejected_line_ = -1;
@@ -192,21 +194,41 @@ void SeriesPlot::Show(const std::vector<double>& values, const SeriesValues::Sum
       summary_text_ += tr("; Standardabweichung %1").arg(Number(summary.standard_deviation));
     }
   }
-  DrawTrace();
+  DrawTrace(first, in_place ? count : -1);
   if (View() == 1) DrawHistogram();
   Send(QAccessible::DescriptionChanged);
 }
 
-void SeriesPlot::DrawTrace() {
+void SeriesPlot::DrawTrace(int first, int count) {
   const std::vector<double>& values = *values_;
   const int end = summary_.end;
-  QVector<QCPGraphData> points(end);
-  for (int k = 0; k < end; ++k)
-    points[k] = {static_cast<double>(k + 1), values[static_cast<std::size_t>(k)]};
+  if (count < 0) {
+    QVector<QCPGraphData> points;
+    points.reserve(end);
+    for (int k = 0; k < end; ++k)
+      points.append({static_cast<double>(k + 1), values[static_cast<std::size_t>(k)]});
+    values_graph_->data()->set(points, true);
+  } else {
+    // Point k is line k's, at key k + 1: lines that come or go at the end are points added or
+    // removed there, and the other points keep their keys and take their lines' values again.
+    QCPGraphDataContainer& data = *values_graph_->data();
+    const int had = data.size();
+    if (had > end) data.removeAfter(end + 0.5);
+    if (had < end) {
+      QVector<QCPGraphData> more;
+      more.reserve(end - had);
+      for (int k = had; k < end; ++k)
+        more.append({static_cast<double>(k + 1), values[static_cast<std::size_t>(k)]});
+      data.add(more, true);
+    }
+    const auto points = data.begin();
+    const int to = count > end - first ? end : first + count;
+    for (int k = std::max(first, 0); k < std::min(to, had); ++k)
+      points[k].value = values[static_cast<std::size_t>(k)];
+  }
   const bool few = summary_.count <= 2000;
   values_graph_->setScatterStyle(few ? QCPScatterStyle(QCPScatterStyle::ssDisc, 4)
                                      : QCPScatterStyle(QCPScatterStyle::ssNone));
-  values_graph_->data()->set(points, true);
   QVector<QCPGraphData> extremes;
   if (summary_.count > 0) {
     for (int line : {summary_.smallest_line, summary_.largest_line}) {

@@ -29,8 +29,12 @@ class SeriesPlot : public QWidget {
  public:
   explicit SeriesPlot(char separator, QWidget* parent = nullptr);
 
-  // The values to draw, and their summary; `values` outlives the plot's use of it.
-  void Show(const std::vector<double>& values, const SeriesValues::Summary& summary);
+  // The values to draw, and their summary; `values` outlives the plot's use of it. `count` ≥ 0
+  // says that since the last call to the same `values` only the lines from `first` on, `count` of
+  // them, changed or moved (and lines at the series' end came or went): only their points are
+  // taken again.
+  void Show(const std::vector<double>& values, const SeriesValues::Summary& summary,
+            int first = 0, int count = -1);
   // A line that a press rejected, marked until the next Show; -1 for none.
   void SetRejectedLine(int line);
 
@@ -61,7 +65,8 @@ class SeriesPlot : public QWidget {
   void focusInEvent(QFocusEvent* event) override;
 
  private:
-  void DrawTrace();
+  // All points anew, or with `count` ≥ 0 only those of the lines from `first` on.
+  void DrawTrace(int first, int count);
   void DrawHistogram();
   void MoveMarker(int line);
   void PlaceMarker();

@@ -32,12 +32,30 @@ class SeriesValues {
     int smallest_line = -1;
     int largest_line = -1;
   };
-  Summary Summarise(int end) const;
+  // Works out again only the blocks of lines that changed since the last call.
+  Summary Summarise(int end);
 
  private:
+  // What a summary needs of a stretch of lines: its values' count, mean and sum of squared
+  // distances from that mean, which the stretches' figures give for the whole when merged.
+  struct Part {
+    std::int64_t count = 0;
+    int first_no_number = -1;
+    double mean = 0;
+    double squares = 0;
+    int smallest_line = -1;
+    int largest_line = -1;
+    bool current = false;  // worked out since its lines last changed
+  };
+  static constexpr int kBlock = 4096;
+
   double Read(const ListModel& model, int k) const;
+  Part Gather(int from, int to) const;
+  void Merge(Part& into, const Part& next) const;
+  void Outdate(int first_block, int last_block);
 
   char separator_;
   std::vector<double> values_;
   SeriesEnd end_;
+  std::vector<Part> blocks_;  // of the lines kBlock · b to kBlock · (b + 1) − 1
 };

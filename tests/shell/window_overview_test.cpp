@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QStandardPaths>
 #include <QtTest>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,10 @@ class WindowOverviewTest : public QObject {
   void panelWidensTheWindow();
   void plotSummaryAndMarkerKeys();
   void plotFollowsTheList();
+  void pointsFollowEdits_data();
+  void pointsFollowEdits();
+  void histogramBins_data();
+  void histogramBins();
   void clickSelectsTheLine();
 
  private:
@@ -41,6 +46,16 @@ class WindowOverviewTest : public QObject {
     return FindControl<QLabel>(*window_, QStringLiteral("statistic%1").arg(row))->text();
   }
   SeriesPlot& plot() { return window_->overview().plot(); }
+  // The values drawn over their lines, "nan" for a gap; empty when a point is not at its line.
+  QStringList drawnValues() {
+    QStringList drawn;
+    const auto data = plot().TracePlot().graph(0)->data();
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it) {
+      if (it->key != static_cast<double>(drawn.size() + 1)) return {};
+      drawn << (std::isnan(it->value) ? QStringLiteral("nan") : QString::number(it->value));
+    }
+    return drawn;
+  }
 
   std::unique_ptr<TForm1> window_;
   QStringList errors_;
@@ -156,6 +171,93 @@ void WindowOverviewTest::plotFollowsTheList() {
   QTest::keyClicks(memo(), "9");
   QTRY_VERIFY2(plot().SummaryText().contains(QStringLiteral("größter 9 in Zeile 1")),
                qPrintable(plot().SummaryText()));
+}
+
+void WindowOverviewTest::pointsFollowEdits_data() {
+  QTest::addColumn<QString>("list");
+  QTest::addColumn<int>("line");
+  QTest::addColumn<int>("column");
+  QTest::addColumn<QString>("keys");  // \n Return, \b Backspace
+  QTest::addColumn<QStringList>("drawn");
+  QTest::newRow("digit typed") << "1\n2\n3" << 1 << 1 << "5" << QStringList{"1", "25", "3"};
+  QTest::newRow("line broken") << "12\n3" << 0 << 1 << "\n" << QStringList{"1", "2", "3"};
+  QTest::newRow("lines joined") << "1\n2\n3" << 1 << 0 << "\b" << QStringList{"12", "3"};
+  QTest::newRow("empty line filled") << "1\n2\n\n4" << 2 << 0 << "7"
+                                     << QStringList{"1", "2", "7", "4"};
+  QTest::newRow("line emptied") << "1\n2\n3" << 1 << 1 << "\b" << QStringList{"1"};
+  QTest::newRow("no number typed") << "1\n2" << 1 << 1 << "x" << QStringList{"1", "nan"};
+  QTest::newRow("typed, broken, typed") << "1\n2\n3" << 0 << 1 << "4\n5\b6"
+                                        << QStringList{"14", "6", "2", "3"};
+}
+
+// Each key only takes again the points of the lines it changed or moved; what is drawn is the
+// list all the same.
+void WindowOverviewTest::pointsFollowEdits() {
+  QFETCH(QString, list);
+  QFETCH(int, line);
+  QFETCH(int, column);
+  QFETCH(QString, keys);
+  QFETCH(QStringList, drawn);
+  memo()->setPlainText(list);
+  QTest::keyClick(window_.get(), Qt::Key_F9);
+  memo()->setFocus();
+  memo()->SetSelection({line, column}, {line, column});
+  for (const QChar key : keys) {
+    if (key == u'\n') {
+      QTest::keyClick(memo(), Qt::Key_Return);
+    } else if (key == u'\b') {
+      QTest::keyClick(memo(), Qt::Key_Backspace);
+    } else {
+      QTest::keyClicks(memo(), QString(key));
+    }
+    QApplication::processEvents();
+  }
+  QTRY_COMPARE(drawnValues(), drawn);
+}
+
+void WindowOverviewTest::histogramBins_data() {
+  const auto lines = [](int from, int to) {
+    QStringList listed;
+    for (int k = from; k <= to; ++k) listed << QString::number(k);
+    return listed;
+  };
+  QTest::addColumn<QString>("list");
+  QTest::addColumn<int>("bins");
+  QTest::addColumn<int>("values");
+  // Freedman–Diaconis: width 2 · IQR / ∛n, IQR between the values at 25 % and 75 % of n − 1.
+  // 1 … 100: IQR 75 − 25 = 50, width 100 / ∛100 = 21,54; (100 − 1) / 21,54 → 5 bins.
+  QTest::newRow("1 to 100") << lines(1, 100).join(u'\n') << 5 << 100;
+  // 1 … 1000: IQR 750 − 250 = 500, width 1000 / 10 = 100; 999 / 100 → 10 bins.
+  QTest::newRow("1 to 1000") << lines(1, 1000).join(u'\n') << 10 << 1000;
+  // A line that is no number is left out: the same as 1 … 100.
+  QTest::newRow("a line no number") << (lines(1, 50) + QStringList{"x"} + lines(51, 100)).join(u'\n')
+                                    << 5 << 100;
+  // Quartiles that coincide: Sturges' ⌈log₂ n⌉ + 1.
+  QTest::newRow("999 equal, one apart") << QString("1000\n").repeated(999) + "1001" << 11 << 1000;
+  QTest::newRow("all equal") << QString("5\n").repeated(6) + "5" << 4 << 7;
+  // An outlier far out: 0 … 99 and 1.000.000 would need 46.571 bins; at most 400 are drawn.
+  QTest::newRow("far outlier") << (lines(0, 99) + QStringList{"1000000"}).join(u'\n') << 400
+                               << 101;
+}
+
+// The histogram's bars: their number follows the rule, and every value stands in one of them.
+void WindowOverviewTest::histogramBins() {
+  QFETCH(QString, list);
+  QFETCH(int, bins);
+  QFETCH(int, values);
+  memo()->setPlainText(list);
+  QTest::keyClick(window_.get(), Qt::Key_F9);
+  plot().SetView(1);
+  QCPBars* bars = nullptr;
+  for (QCustomPlot* each : plot().findChildren<QCustomPlot*>()) {
+    if (each != &plot().TracePlot()) bars = qobject_cast<QCPBars*>(each->plottable(0));
+  }
+  QVERIFY(bars);
+  QCOMPARE(bars->data()->size(), bins);
+  double counted = 0;
+  for (auto it = bars->data()->constBegin(); it != bars->data()->constEnd(); ++it)
+    counted += it->value;
+  QCOMPARE(counted, static_cast<double>(values));
 }
 
 void WindowOverviewTest::clickSelectsTheLine() {
