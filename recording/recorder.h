@@ -31,6 +31,7 @@ struct Source {
   QByteArray query;  // sent with a line end every `interval_ms`; none when empty
   int interval_ms = 1000;
   ValueRule rule;
+  bool operator==(const Source&) const = default;
 };
 
 struct NetworkAddress {

@@ -13,6 +13,7 @@ struct ValueRule {
   Delimiter delimiter = Delimiter::kBlanks;
   // The decimal mark of the instrument's numbers; kFound takes the first one a value shows.
   Mark mark = Mark::kFound;
+  bool operator==(const ValueRule&) const = default;
 };
 
 // What a line gave.

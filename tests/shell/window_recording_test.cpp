@@ -132,8 +132,8 @@ class WindowRecordingTest : public QObject {
     instrument.Write("17.25\n");
     const QString path = window_->files().RecoveryPath();
     QTRY_VERIFY_WITH_TIMEOUT(ReadAll(path).contains("17.25"), 3000);
-    // One second, and the time a loaded test machine takes to schedule the timers.
-    QVERIFY2(clock.elapsed() < 1300, qPrintable(QString::number(clock.elapsed())));
+    // A batch and a keeping take 550 ms; the rest is for a loaded test machine.
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     recording().Stop();
   }
 
@@ -155,19 +155,7 @@ class WindowRecordingTest : public QObject {
       dialog.SetSource(source);
       RecordingDialog::Remember(dialog.source());
     }
-    const recording::Source back = RecordingDialog().source();
-    QCOMPARE(back.device, source.device);
-    QCOMPARE(back.baud, source.baud);
-    QCOMPARE(back.data_bits, source.data_bits);
-    QCOMPARE(back.parity, source.parity);
-    QCOMPARE(back.stop_bits, source.stop_bits);
-    QCOMPARE(back.flow, source.flow);
-    QCOMPARE(back.line_end, source.line_end);
-    QCOMPARE(back.query, source.query);
-    QCOMPARE(back.interval_ms, source.interval_ms);
-    QCOMPARE(back.rule.field, 3);
-    QCOMPARE(back.rule.delimiter, source.rule.delimiter);
-    QCOMPARE(back.rule.mark, source.rule.mark);
+    QVERIFY(RecordingDialog().source() == source);
   }
 
  private:
