@@ -343,6 +343,10 @@ void WindowRecoveryTest::continuedTexts() {
   QTRY_COMPARE(ReadAll(path), after.toUtf8());
   if (after != before) QCOMPARE(memo.toPlainText(), after);
   QVERIFY(window->notices().text().isEmpty());
+  // The close goes on from the file's text as well.
+  model.InsertLines(memo.SeriesEndLine(), "6", false);
+  QVERIFY(window->files().KeepForRecovery());
+  QCOMPARE(ReadAll(path), memo.toPlainText().toUtf8());
   CloseWindow(window);
 }
 
