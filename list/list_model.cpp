@@ -1,6 +1,7 @@
 #include "list_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -34,10 +35,17 @@ std::size_t Room(std::size_t size, std::size_t growth) {
   return std::max<std::size_t>(64, (size + growth) / 8) + growth;
 }
 
-// Bytes of `text` outside ASCII.
+// Bytes of `text` outside ASCII, eight at a time.
 std::size_t Wide(std::string_view text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return c & 0x80; }));
+  std::size_t wide = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    wide += static_cast<std::size_t>(std::popcount(word & 0x8080808080808080u));
+  }
+  for (; i < text.size(); ++i) wide += (text[i] & 0x80) != 0;
+  return wide;
 }
 
 // Freed blocks in the middle of the heap go back to the system only when asked.
@@ -61,24 +69,40 @@ std::string_view ListModel::Keep(std::string text) {
   return view;
 }
 
-std::string_view ListModel::KeepEditable(std::string_view line, std::size_t growth) {
-  const std::size_t room = Room(line.size(), growth);
+std::string_view ListModel::KeepEditable(std::initializer_list<std::string_view> parts,
+                                         std::size_t growth) {
+  std::size_t size = 0;
+  for (const std::string_view part : parts) size += part.size();
+  const std::size_t room = Room(size, growth);
   auto owned = std::make_unique<std::string>();
-  owned->reserve(line.size() + 2 * room);
-  owned->append(room, ' ').append(line).append(room, ' ');
+  owned->reserve(size + 2 * room);
+  owned->append(room, ' ');
+  for (const std::string_view part : parts) owned->append(part);
+  owned->append(room, ' ');
   editable_ = owned.get();
   front_ = room;
-  units_ = Utf16Units(line);
+  const std::string_view line(editable_->data() + front_, size);
   wide_ = Wide(line);
+  units_ = wide_ == 0 ? std::ssize(line) : Utf16Units(line);
   kept_bytes_ += owned->size() + kKeptOverhead;
   texts_.emplace(editable_->data(), Kept{std::move(owned)});
-  return {editable_->data() + front_, line.size()};
+  return line;
+}
+
+std::string_view ListModel::KeepLine(std::initializer_list<std::string_view> parts) {
+  std::size_t size = 0;
+  for (const std::string_view part : parts) size += part.size();
+  if (size >= kInPlaceFrom) return KeepEditable(parts, 0);
+  std::string line;
+  line.reserve(size);
+  for (const std::string_view part : parts) line += part;
+  return Keep(std::move(line));
 }
 
 void ListModel::MakeEditable(int k, std::size_t growth) {
   std::string_view& line = lines_[static_cast<std::size_t>(k)];
   std::string* const was = Editable(k) ? editable_ : nullptr;
-  line = KeepEditable(line, growth);
+  line = KeepEditable({line}, growth);
   // Only the line viewed the text it outgrew.
   if (was) {
     kept_bytes_ -= was->size() + kKeptOverhead;
@@ -183,8 +207,8 @@ void ListModel::SetText(std::string_view text) {
       editable_ = alone.get();
       front_ = front;
       fresh.push_back({alone->data() + front, text.size()});
-      units_ = Utf16Units(fresh.front());
       wide_ = Wide(fresh.front());
+      units_ = wide_ == 0 ? std::ssize(fresh.front()) : Utf16Units(fresh.front());
       kept_bytes_ += alone->size() + kKeptOverhead;
       const char* const at = alone->data();
       texts_.emplace(at, Kept{std::move(alone)});
@@ -540,11 +564,12 @@ void ListModel::Replace(TextPosition from, TextPosition to, std::string_view tex
       static_cast<int>(fresh.back().size()) + (fresh.size() == 1 ? from.column : 0)};
   const std::string_view before = Line(from.line).substr(0, static_cast<std::size_t>(from.column));
   const std::string_view behind = Line(to.line).substr(static_cast<std::size_t>(to.column));
+  // A long line comes with room to be edited in place.
   if (fresh.size() == 1) {
-    fresh.front() = Keep((std::string(before) += fresh.front()) += behind);
+    fresh.front() = KeepLine({before, fresh.front(), behind});
   } else {
-    fresh.front() = Keep(std::string(before) += fresh.front());
-    fresh.back() = Keep(std::string(fresh.back()) += behind);
+    fresh.front() = KeepLine({before, fresh.front()});
+    fresh.back() = KeepLine({fresh.back(), behind});
   }
   const bool merged = open_steps_ == 0 && MergesWithLast(from, to, text, merge);
   if (!merged) OpenStep();  // keeps the selection from before the change

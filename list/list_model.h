@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <span>
@@ -194,9 +195,12 @@ class ListModel final : public messwerte::MeasurementList {
 
   // Keeps `text` until no line and no step views it any more.
   std::string_view Keep(std::string text);
-  // Keeps a copy of `line` as the text edited in place, with room at both ends for `growth`
-  // bytes and more.
-  std::string_view KeepEditable(std::string_view line, std::size_t growth);
+  // Keeps the line that `parts` make up as the text edited in place, with room at both ends for
+  // `growth` bytes and more.
+  std::string_view KeepEditable(std::initializer_list<std::string_view> parts,
+                                std::size_t growth);
+  // Keeps the line that `parts` make up, as the text edited in place if it is long.
+  std::string_view KeepLine(std::initializer_list<std::string_view> parts);
   void Touch() {
     changed_ = true;
     ++edits_;
