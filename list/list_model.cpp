@@ -42,7 +42,8 @@ std::size_t Wide(std::string_view text) {
   for (; i + 8 <= text.size(); i += 8) {
     std::uint64_t word;
     std::memcpy(&word, text.data() + i, 8);
-    wide += static_cast<std::size_t>(std::popcount(word & 0x8080808080808080u));
+    word &= 0x8080808080808080u;
+    if (word != 0) wide += static_cast<std::size_t>(std::popcount(word));
   }
   for (; i < text.size(); ++i) wide += (text[i] & 0x80) != 0;
   return wide;
@@ -527,9 +528,13 @@ void ListModel::Swap(Change& change) {
   // All lines at once, as opening a file replaces them: the two lists change places, with no
   // third list of them all in between.
   if (change.first == 0 && change.count == LineCount()) {
+    // The text edited in place goes out with the lines, unless an edit has just made it for
+    // its first or last new line.
+    const bool stays = !change.lines.empty() &&
+                       (InEditable(change.lines.front()) || InEditable(change.lines.back()));
     std::swap(lines_, change.lines);
     change.count = count;
-    editable_ = nullptr;
+    if (!stays) editable_ = nullptr;
     return;
   }
   Lines taken(first, first + change.count);

@@ -247,12 +247,13 @@ class ListModel final : public messwerte::MeasurementList {
   // Puts `text` in place of `count` bytes from `column` in line k, which is editable, moving
   // the shorter side of the line.
   void EditLine(int k, std::size_t column, std::size_t count, std::string_view text);
+  bool InEditable(std::string_view view) const {
+    return editable_ && Address(view.data()) >= Address(editable_->data()) &&
+           Address(view.data()) < Address(editable_->data()) + editable_->size();
+  }
   // `view` goes where the text edited in place must not change any more, such as an undo step.
   void Freeze(std::string_view view) {
-    if (editable_ && Address(view.data()) >= Address(editable_->data()) &&
-        Address(view.data()) < Address(editable_->data()) + editable_->size()) {
-      editable_ = nullptr;
-    }
+    if (InEditable(view)) editable_ = nullptr;
   }
   static std::uintptr_t Address(const char* at) { return reinterpret_cast<std::uintptr_t>(at); }
 

@@ -626,6 +626,13 @@ TEST(ListModelMemory, TypingOnALongLineKeepsNoCopyOfEveryKey) {
   EXPECT_LT(model.HistoryBytes(), std::size_t{4} << 10) << "the run's step keeps the line";
   model.Undo();
   EXPECT_EQ(model.Text(), std::string(20'000, '7'));
+  // A long line that replaces the whole list, as an opened file does, is typed in as it is.
+  model.SetText("1\n2");
+  model.Select({}, model.End());
+  model.InsertOwned(std::string(20'000, '8'));
+  const std::size_t kept = model.KeptBytes();
+  model.Insert("1", Merge::kTyping);
+  EXPECT_LT(model.KeptBytes(), kept + 1000) << "the first key copied the line";
 }
 
 TEST(ListModelMemory, APasteKeepsItsReplacedLinesAsTheirText) {
