@@ -35,13 +35,14 @@ struct SeriesStatistics {
 
 // Gathers the values' texts one by one and works out the statistics when asked.
 //
-// Each text is read once, as an integer and a power of ten. The values are kept as integers in
-// units of the smallest power among them so far (scaled again when a smaller one comes); while
-// they fit in 64 bits the sum of the values and of their squared distances from the rounded mean
-// are exact 128-bit integers, so the mean and the standard deviation are off by no more than the
-// last conversion to double. A series whose digits do not fit (more than 18 significant digits,
-// or powers of ten too far apart) is worked out from the values read as doubles, with
-// compensated sums over two passes.
+// Each text becomes an integer and a power of ten: in one reading for the common short form (a
+// sign, 4 to 16 bytes of digits and a separator), for other forms once for the value and once
+// for the digits. The values are kept as integers in units of the smallest power among them so
+// far (scaled again when a smaller one comes); while they fit in 64 bits the sum of the values
+// and of their squared distances from the rounded mean are exact 128-bit integers, so the mean
+// and the standard deviation are off by no more than the last conversion to double. A series
+// whose digits do not fit (more than 18 significant digits, or powers of ten too far apart) is
+// worked out from the values read as doubles, with compensated sums over two passes.
 class StatisticsCollector {
  public:
   explicit StatisticsCollector(char separator) : separator_(separator) {}

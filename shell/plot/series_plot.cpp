@@ -203,8 +203,9 @@ void SeriesPlot::DrawTrace(int first, int count) {
   const std::vector<double>& values = *values_;
   const int end = summary_.end;
   if (count < 0) {
+    // With room for lines to come, which are then added without moving all points.
     QVector<QCPGraphData> points;
-    points.reserve(end);
+    points.reserve(end + end / 16 + 64);
     for (int k = 0; k < end; ++k)
       points.append({static_cast<double>(k + 1), values[static_cast<std::size_t>(k)]});
     values_graph_->data()->set(points, true);
