@@ -151,10 +151,18 @@ SeriesPlot::SeriesPlot(char separator, QWidget* parent)
 
   connect(tabs_, &QTabBar::currentChanged, this, &SeriesPlot::SetView);
   for (QCustomPlot* plot : {trace_, histogram_}) {
-    connect(plot, &QCustomPlot::mouseDoubleClick, this, [this] { ShowAll(); });
+    const std::size_t view = plot == trace_ ? 0 : 1;
+    connect(plot, &QCustomPlot::mouseDoubleClick, this, [this, view] {
+      zoomed_[view] = false;
+      ShowAll(static_cast<int>(view));
+    });
+    connect(plot, &QCustomPlot::mouseWheel, this, [this, view] { zoomed_[view] = true; });
+    connect(plot, &QCustomPlot::mousePress, this,
+            [this](QMouseEvent* event) { pressed_at_ = event->position().toPoint(); });
+    connect(plot, &QCustomPlot::mouseRelease, this, [this, view](QMouseEvent* event) {
+      if ((event->position().toPoint() - pressed_at_).manhattanLength() > 3) zoomed_[view] = true;
+    });
   }
-  connect(trace_, &QCustomPlot::mousePress, this,
-          [this](QMouseEvent* event) { pressed_at_ = event->position().toPoint(); });
   connect(trace_, &QCustomPlot::mouseRelease, this, [this](QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (event->button() != Qt::LeftButton || (at - pressed_at_).manhattanLength() > 3) return;
@@ -252,12 +260,18 @@ void SeriesPlot::DrawTrace(int first, int count) {
                                 .arg(Number(summary_.mean), Number(summary_.standard_deviation))
                           : tr("Mittelwert %1").arg(Number(summary_.mean)));
   PlaceMarker();
-  ShowAll();
+  // A change keeps the stretch the user looks at, unless it holds no line any more; a list
+  // read anew shows all of itself.
+  if (count < 0 || trace_->xAxis->range().lower > std::max(end, 1)) zoomed_[0] = false;
+  if (zoomed_[0])
+    trace_->replot(QCustomPlot::rpQueuedReplot);
+  else
+    ShowAll(0);
 }
 
-void SeriesPlot::ShowAll() {
+void SeriesPlot::ShowAll(int view) {
   if (!values_) return;
-  if (View() == 1) {
+  if (view == 1) {
     histogram_->rescaleAxes();
     histogram_->yAxis->setRangeLower(0);
     histogram_->yAxis->setRangeUpper(histogram_->yAxis->range().upper * 1.05);
@@ -328,7 +342,13 @@ void SeriesPlot::DrawHistogram() {
   }
   bars_->data()->set(bars, true);
   normal_->data()->set(curve, true);
-  ShowAll();
+  const QCPRange shown = histogram_->xAxis->range();
+  if (bars.isEmpty() || shown.upper < bars.front().key || shown.lower > bars.back().key)
+    zoomed_[1] = false;
+  if (zoomed_[1])
+    histogram_->replot(QCustomPlot::rpQueuedReplot);
+  else
+    ShowAll(1);
 }
 
 // The line of the value drawn nearest to `at`, within 10 pixels; -1 for none. Only the lines

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -71,7 +72,8 @@ class SeriesPlot : public QWidget {
   void MoveMarker(int line);
   void PlaceMarker();
   int PointAt(QPoint at) const;
-  void ShowAll();
+  // Everything of view 0 (the values) or 1 (the histogram) in sight.
+  void ShowAll(int view);
   void Send(int type);
   QString Number(double value) const;
 
@@ -97,6 +99,9 @@ class SeriesPlot : public QWidget {
   QString summary_text_;
   int marker_ = -1;
   QPoint pressed_at_;
+  // The user zoomed or moved a view (the values', the histogram's): a change of the list keeps
+  // that stretch in sight instead of showing everything again.
+  std::array<bool, 2> zoomed_ = {false, false};
   int rejected_line_ = -1;
   bool histogram_stale_ = true;
 };

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QStandardPaths>
+#include <QWheelEvent>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -39,6 +40,7 @@ class WindowOverviewTest : public QObject {
   void histogramBins_data();
   void histogramBins();
   void clickSelectsTheLine();
+  void zoomOutlivesAnEdit();
 
  private:
   MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
@@ -270,6 +272,35 @@ void WindowOverviewTest::clickSelectsTheLine() {
   QTest::mouseClick(&trace, Qt::LeftButton, {}, point);
   QCOMPARE(memo()->SelectedText(), QStringLiteral("2"));
   QCOMPARE(plot().MarkerText(), QStringLiteral("Zeile 3: 2"));
+}
+
+// A stretch zoomed into stays in sight while the list changes; a double click or a new list
+// shows everything again.
+void WindowOverviewTest::zoomOutlivesAnEdit() {
+  QString list;
+  for (int k = 1; k <= 100; ++k) list += QString::number(k % 7) + u'\n';
+  memo()->setPlainText(list.trimmed());
+  QTest::keyClick(window_.get(), Qt::Key_F9);
+  QCustomPlot& trace = plot().TracePlot();
+  trace.replot();
+  const QCPRange all = trace.xAxis->range();
+  const QPointF at(trace.xAxis->coordToPixel(50), trace.yAxis->coordToPixel(3));
+  QWheelEvent wheel(at, trace.mapToGlobal(at), {}, {0, 5 * 120}, Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&trace, &wheel);
+  const QCPRange zoomed = trace.xAxis->range();
+  QVERIFY(zoomed.size() < all.size() / 2);
+  memo()->setFocus();
+  memo()->SetSelection({10, 0}, {10, 1});
+  QTest::keyClicks(memo(), "9");
+  QTRY_VERIFY(plot().SummaryText().contains(QStringLiteral("größter 9 in Zeile 11")));
+  QCOMPARE(trace.xAxis->range(), zoomed);
+  QTest::mouseDClick(&trace, Qt::LeftButton, {}, at.toPoint());
+  QCOMPARE(trace.xAxis->range(), all);
+  QApplication::sendEvent(&trace, &wheel);
+  memo()->setPlainText("1\n2\n3");
+  QTRY_VERIFY(trace.xAxis->range().upper < 4);
+  QVERIFY(trace.xAxis->range().lower < 1);
 }
 
 QTEST_MAIN(WindowOverviewTest)
