@@ -11,12 +11,34 @@
 class SeriesEnd {
  public:
   // Lines from `first` on may have changed, been inserted or removed.
-  void Changed(int first) { from_ = std::min(from_, std::max(first, 0)); }
+  void Changed(int first) {
+    shift_ = false;
+    from_ = std::min(from_, std::max(first, 0));
+  }
+  // `removed` lines from `first` on gave way to `inserted` others. Where that is the only change
+  // since the last search and every line it took lay before the end, the next search reads only
+  // the lines put in: a key in a long list then costs no walk to its end.
+  void Changed(int first, int removed, int inserted) {
+    const bool alone = from_ == INT_MAX && first >= 0 && first + removed <= end_;
+    Changed(first);
+    if (alone) {
+      shift_ = true;
+      inserted_ = inserted;
+      moved_ = inserted - removed;
+    }
+  }
 
   // `lines` offers LineCount() and Line(k) with empty().
   template <class Lines>
   int Find(const Lines& lines) {
-    if (from_ <= end_) {
+    if (shift_) {
+      // The lines before the change are values still, and so are those it took: the end is the
+      // first empty line put in, or moves by the lines that came or went.
+      int k = from_;
+      while (k < from_ + inserted_ && !lines.Line(k).empty()) ++k;
+      end_ = k < from_ + inserted_ ? k : end_ + moved_;
+      shift_ = false;
+    } else if (from_ <= end_) {
       const int count = lines.LineCount();
       end_ = std::min(from_, count);
       while (end_ < count && !lines.Line(end_).empty()) ++end_;
@@ -28,4 +50,6 @@ class SeriesEnd {
  private:
   int end_ = 0;
   int from_ = 0;  // the first line changed since the last search
+  bool shift_ = false;
+  int inserted_ = 0, moved_ = 0;
 };

@@ -63,7 +63,6 @@ void ListControl::CloseChange(bool only_edited) {
 // and of the evaluation, which runs in a change of the field, when it is finished.
 void ListControl::Changed(const LinesChanged& change) {
   text_changed_ = true;
-  changed_from_ = std::min(changed_from_, change.first);
   int removed = static_cast<int>(change.removed.size());
   if (change.in_place) {
     const ListModel::InPlace& edit = *change.in_place;
@@ -76,6 +75,7 @@ void ListControl::Changed(const LinesChanged& change) {
     view_.LinesChanged(change.first,
                        one_line ? std::optional(change.removed.front()) : std::nullopt);
   }
+  series_end_.Changed(change.first, removed, change.inserted);
   announcer_.Changed(change);
   emit edit_.linesChanged(change.first, removed, change.inserted);
   if (changes_open_ == 0) FinishChange(false);
@@ -83,7 +83,6 @@ void ListControl::Changed(const LinesChanged& change) {
 
 void ListControl::FinishChange(bool from_field) {
   const bool changed = std::exchange(text_changed_, false);
-  if (changed) series_end_.Changed(std::exchange(changed_from_, INT_MAX));
   view_.UpdateScrollBars();
   if (changed) {
     announcer_.SendChanges();

@@ -155,7 +155,6 @@ class ListControl : public QObject {
   int changes_open_ = 0;
   std::uint64_t edits_at_open_ = 0;
   bool text_changed_ = false;     // since the last finished change
-  int changed_from_ = INT_MAX;    // the first line changed since then
 
   int desired_x_ = -1;      // where up and down aim, kept over short lines
   bool selecting_ = false;  // the left button is down and drags the selection

@@ -32,7 +32,7 @@ void SeriesValues::Replace(const ListModel& model, int first, int removed, int i
   }
   for (int k = first; k < first + inserted; ++k)
     values_[static_cast<std::size_t>(k)] = Read(model, k);
-  end_.Changed(first);
+  end_.Changed(first, removed, inserted);
   // Lines that moved change the blocks after them as well.
   const int last = removed == inserted ? first + std::max(inserted - 1, 0) : INT_MAX;
   Outdate(first / kBlock, last / kBlock);

@@ -34,18 +34,28 @@ TEST(SeriesEnd, FollowsEveryChange) {
     const int count = lines.LineCount();
     const int k = below(count);
     const std::string text = below(3) == 0 ? std::string() : std::to_string(round);
+    int removed = 0, inserted = 0;
     switch (below(3)) {
       case 0:
         lines.lines[static_cast<std::size_t>(k)] = text;
+        removed = inserted = 1;
         break;
       case 1:
         lines.lines.insert(lines.lines.begin() + k, text);
+        inserted = 1;
         break;
       default:
-        if (count > 1) lines.lines.erase(lines.lines.begin() + k);
+        if (count > 1) {
+          lines.lines.erase(lines.lines.begin() + k);
+          removed = 1;
+        }
         break;
     }
-    end.Changed(k);
+    // Told with what it took and put in, or only where it began.
+    if (below(2) == 0)
+      end.Changed(k, removed, inserted);
+    else
+      end.Changed(k);
     if (below(4) == 0) continue;  // several changes before the next question
     ASSERT_EQ(end.Find(lines), lines.End()) << "after round " << round;
   }
