@@ -17,22 +17,9 @@
 #include "form1.h"
 #include "measurement_edit.h"
 #include "operations.h"
+#include "process_figures.h"
 
 namespace {
-
-// A field of /proc/self/status in MiB ("VmHWM" the peak, "VmRSS" the current resident memory).
-double StatusMiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string name;
-  while (status >> name) {
-    if (name == std::string(field) + ":") {
-      double kib = 0;
-      status >> kib;
-      return kib / 1024;
-    }
-  }
-  return -1;
-}
 
 // Starts a new peak: from now on VmHWM counts from the current resident memory.
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
@@ -72,8 +59,8 @@ int main(int argc, char** argv) {
   double first_peak = 0, last_peak = 0;
   for (int cycle = 1; cycle <= cycles; ++cycle) {
     // The clipboard's text is made before the peak starts: it is the other program's memory.
-    QApplication::clipboard()->setText(QString::fromStdString(
-        bench::Values(lines, same ? 1 : static_cast<unsigned>(cycle))));
+    QApplication::clipboard()->setText(
+        QString::fromStdString(bench::Values(lines, same ? 1 : static_cast<unsigned>(cycle))));
     QApplication::processEvents();
     ResetPeak();
     QElapsedTimer timer;
@@ -94,34 +81,34 @@ int main(int argc, char** argv) {
     const double undone = Ms(timer);
     QApplication::clipboard()->clear();
     QApplication::processEvents();
-    const double peak = StatusMiB("VmHWM");
+    const double peak = bench::StatusMiB("VmHWM");
     if (cycle == 1) first_peak = peak;
     last_peak = peak;
-    std::printf("%6d %10.1f %10.1f %9.1f %9.1f %9.1f %12.1f\n", cycle, peak, StatusMiB("VmRSS"),
-                paste, emptied, undone,
+    std::printf("%6d %10.1f %10.1f %9.1f %9.1f %9.1f %12.1f\n", cycle, peak,
+                bench::StatusMiB("VmRSS"), paste, emptied, undone,
                 static_cast<double>(memo->model().HistoryBytes()) / (1 << 20));
   }
   if (cycles > 0) {
     std::printf("last cycle's peak / first cycle's peak: %.2f\n", last_peak / first_peak);
   }
 
-  const double before_delete = StatusMiB("VmRSS");
+  const double before_delete = bench::StatusMiB("VmRSS");
   memo->selectAll();
   Key(memo, Qt::Key_Delete);
   QApplication::processEvents();
   std::printf("Ctrl+A, Delete: %.1f MiB before, %.1f MiB after (%zu undo steps kept)\n",
-              before_delete, StatusMiB("VmRSS"), memo->model().UndoSteps());
+              before_delete, bench::StatusMiB("VmRSS"), memo->model().UndoSteps());
 
   memo->setPlainText(QString(20'000, QLatin1Char('7')));
   memo->SetSelection({0, 20'000}, {0, 20'000});
   QApplication::processEvents();
-  const double before_typing = StatusMiB("VmRSS");
+  const double before_typing = bench::StatusMiB("VmRSS");
   QElapsedTimer timer;
   timer.start();
   for (int k = 0; k < 2000; ++k) Key(memo, Qt::Key_1, QStringLiteral("1"));
   QApplication::processEvents();
   std::printf("2000 keys on a 20,000-character line: %.1f MiB before, %.1f MiB after, %.0f ms\n",
-              before_typing, StatusMiB("VmRSS"), Ms(timer));
+              before_typing, bench::StatusMiB("VmRSS"), Ms(timer));
   if (memo->model().LineCount() != 1 || memo->model().Line(0).size() != 22'000) {
     std::fprintf(stderr, "the typed keys did not all arrive\n");
     return 1;

@@ -12,36 +12,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
-#include <fstream>
 #include <string>
 
 #include "form1.h"
 #include "measurement_edit.h"
-
-namespace {
-
-// The peak resident memory so far, in MiB.
-double PeakMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string name;
-  while (status >> name) {
-    if (name == "VmHWM:") {
-      double kib = 0;
-      status >> kib;
-      return kib / 1024;
-    }
-  }
-  return -1;
-}
-
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-}  // namespace
+#include "process_figures.h"
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
@@ -59,11 +34,11 @@ int main(int argc, char* argv[]) {
   window.show();
   QElapsedTimer timer;
   timer.start();
-  const double open_cpu = ThreadSeconds();
+  const double open_cpu = bench::ThreadSeconds();
   if (!window.files().Open(QString::fromLocal8Bit(argv[1]))) return 1;
   const qint64 opened = timer.elapsed();
-  const double opened_cpu = (ThreadSeconds() - open_cpu) * 1e3;
-  const double open_peak = PeakMiB();
+  const double opened_cpu = (bench::ThreadSeconds() - open_cpu) * 1e3;
+  const double open_peak = bench::StatusMiB("VmHWM");
   auto* list = window.findChild<MeasurementEdit*>("Memo1");
   list->InsertText(QStringLiteral("1"));
   QEventLoop written;
@@ -74,27 +49,29 @@ int main(int argc, char* argv[]) {
   QElapsedTimer turn;
   qint64 longest = 0;
   double longest_cpu = 0;
-  double cpu = ThreadSeconds();
+  double cpu = bench::ThreadSeconds();
   QTimer probe;
   probe.setInterval(0);
   QObject::connect(&probe, &QTimer::timeout, [&] {
     longest = std::max(longest, turn.nsecsElapsed());
     turn.restart();
-    const double now = ThreadSeconds();
+    const double now = bench::ThreadSeconds();
     longest_cpu = std::max(longest_cpu, now - cpu);
     cpu = now;
   });
   QCoreApplication::processEvents();  // the paint after the change
   timer.restart();
   turn.start();
-  cpu = ThreadSeconds();
+  cpu = bench::ThreadSeconds();
   window.files().KeepChanges();
   probe.start();
   written.exec();
   const qint64 kept = timer.elapsed();
-  std::printf("%d lines: opened in %lld ms (%.0f ms of its thread's time), peak %.0f MiB; recovery write: the event loop held up for %.1f ms "
-              "at most (%.2f ms of its thread's time), on disk after %lld ms\n",
-              list->LineCount(), opened, opened_cpu, open_peak, longest / 1e6, longest_cpu * 1e3, kept);
+  std::printf(
+      "%d lines: opened in %lld ms (%.0f ms of its thread's time), peak %.0f MiB; recovery write: "
+      "the event loop held up for %.1f ms "
+      "at most (%.2f ms of its thread's time), on disk after %lld ms\n",
+      list->LineCount(), opened, opened_cpu, open_peak, longest / 1e6, longest_cpu * 1e3, kept);
   window.files().KeepForRecovery();
   return 0;
 }

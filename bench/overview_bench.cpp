@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -25,6 +24,7 @@
 #include "measurement_edit.h"
 #include "operations.h"
 #include "overview_panel.h"
+#include "process_figures.h"
 #include "series_plot.h"
 
 namespace {
@@ -36,12 +36,6 @@ struct Figures {
   double cpu_largest;
 };
 
-double ThreadMilliseconds() {
-  timespec now;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 // `action` timed, each run after `prepare`, which is not.
 template <class Action, class Prepare>
 Figures Time(int runs, Action action, Prepare prepare) {
@@ -50,11 +44,11 @@ Figures Time(int runs, Action action, Prepare prepare) {
   for (int run = 0; run < runs; ++run) {
     prepare();
     QElapsedTimer timer;
-    const double ran = ThreadMilliseconds();
+    const double ran = 1e3 * bench::ThreadSeconds();
     timer.start();
     action();
     times.push_back(timer.nsecsElapsed() / 1e6);
-    cpu.push_back(ThreadMilliseconds() - ran);
+    cpu.push_back(1e3 * bench::ThreadSeconds() - ran);
   }
   std::sort(times.begin(), times.end());
   std::sort(cpu.begin(), cpu.end());
@@ -158,9 +152,8 @@ int main(int argc, char** argv) {
           window.findChild<QAction*>("actionDiagramm")->trigger();
           UntilDrawn(trace);
         }));
-  Print("frame: the values over their lines", Time(runs, [&] {
-          trace.replot(QCustomPlot::rpImmediateRefresh);
-        }));
+  Print("frame: the values over their lines",
+        Time(runs, [&] { trace.replot(QCustomPlot::rpImmediateRefresh); }));
 
   Typing(*list, lines, runs, trace, "plot drawn again");
   QCustomPlot* histogram = nullptr;
@@ -169,9 +162,8 @@ int main(int argc, char** argv) {
   }
   plot.SetView(1);
   QApplication::processEvents();
-  Print("frame: the histogram", Time(runs, [&] {
-          histogram->replot(QCustomPlot::rpImmediateRefresh);
-        }));
+  Print("frame: the histogram",
+        Time(runs, [&] { histogram->replot(QCustomPlot::rpImmediateRefresh); }));
   plot.SetView(0);
   QApplication::processEvents();
 
@@ -179,11 +171,11 @@ int main(int argc, char** argv) {
   window.findChild<QAction*>("actionKennwerte")->trigger();
   QApplication::processEvents();
   Print("Kennwerte after a pause in typing", Time(
-                                                  runs, [&] { window.overview().Flush(); },
-                                                  [&] {
-                                                    Key(*list, Qt::Key_7, QStringLiteral("7"));
-                                                    Key(*list, Qt::Key_Backspace, QString());
-                                                    UntilDrawn(trace);
-                                                  }));
+                                                 runs, [&] { window.overview().Flush(); },
+                                                 [&] {
+                                                   Key(*list, Qt::Key_7, QStringLiteral("7"));
+                                                   Key(*list, Qt::Key_Backspace, QString());
+                                                   UntilDrawn(trace);
+                                                 }));
   return 0;
 }

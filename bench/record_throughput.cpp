@@ -26,7 +26,6 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -34,28 +33,10 @@
 
 #include "form1.h"
 #include "measurement_edit.h"
+#include "process_figures.h"
 #include "recording_control.h"
 
 namespace {
-
-double PeakMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string name;
-  while (status >> name) {
-    if (name == "VmHWM:") {
-      double kib = 0;
-      status >> kib;
-      return kib / 1024;
-    }
-  }
-  return -1;
-}
-
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 std::string Value(long i) { return std::to_string(i) + ".5"; }
 
@@ -71,9 +52,9 @@ void Instrument(const std::string& path, long count, long rate) {
   while (sent < count) {
     long upto = count;
     if (rate > 0) {
-      const double ms = std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - start)
-                            .count();
+      const double ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count();
       upto = std::min(count, static_cast<long>(ms * rate / 1000.0) + 1);
       if (upto <= sent) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -119,8 +100,8 @@ long Wrong(const std::vector<std::string_view>& got, long count) {
 }
 
 void Report(const char* what, long count, double seconds, long wrong) {
-  std::printf("%s: %ld values in %.3f s = %.0f values/s, %ld lost or wrong, peak %.1f MiB\n",
-              what, count, seconds, count / seconds, wrong, PeakMiB());
+  std::printf("%s: %ld values in %.3f s = %.0f values/s, %ld lost or wrong, peak %.1f MiB\n", what,
+              count, seconds, count / seconds, wrong, bench::StatusMiB("VmHWM"));
 }
 
 }  // namespace
@@ -155,7 +136,8 @@ int main(int argc, char* argv[]) {
     const QByteArray out = program.readAllStandardOutput();
     std::vector<std::string_view> got;
     for (const QByteArray& line : out.split('\n'))
-      if (!line.isEmpty()) got.emplace_back(line.constData(), static_cast<std::size_t>(line.size()));
+      if (!line.isEmpty())
+        got.emplace_back(line.constData(), static_cast<std::size_t>(line.size()));
     Report("command line", count, seconds, Wrong(got, count));
     return 0;
   }
@@ -211,9 +193,9 @@ int main(int argc, char* argv[]) {
     wake.start(20);
     qint64 looked = -20;
     while (clock.elapsed() < 7000) {
-      const double before = ThreadSeconds();
+      const double before = bench::ThreadSeconds();
       QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-      const double turn = ThreadSeconds() - before;
+      const double turn = bench::ThreadSeconds() - before;
       longest_turn = std::max(longest_turn, turn);
       if (clock.elapsed() > 200) longest_later = std::max(longest_later, turn);
       if (clock.elapsed() - looked < 20) continue;
@@ -232,10 +214,11 @@ int main(int argc, char* argv[]) {
     }
     writer.join();
     window.recording().Stop();
-    std::printf("recovery behind the instrument by at most %.0f ms (list of %ld lines); the "
-                "window's thread ran at most %.2f ms in one turn of the event loop, %.2f ms "
-                "after the first 200 ms\n",
-                worst, count, longest_turn * 1e3, longest_later * 1e3);
+    std::printf(
+        "recovery behind the instrument by at most %.0f ms (list of %ld lines); the "
+        "window's thread ran at most %.2f ms in one turn of the event loop, %.2f ms "
+        "after the first 200 ms\n",
+        worst, count, longest_turn * 1e3, longest_later * 1e3);
     return 0;
   }
 
@@ -244,7 +227,8 @@ int main(int argc, char* argv[]) {
   source.device = pty.near;
   source.baud = 115200;
   window.recording().Start(source);
-  while (!window.recording().Recording()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (!window.recording().Recording())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QElapsedTimer clock;
   clock.start();
   std::thread writer(Instrument, pty.far.toStdString(), count, rate);
@@ -260,7 +244,8 @@ int main(int argc, char* argv[]) {
   const double seconds = clock.elapsed() / 1000.0;
   writer.join();
   std::vector<std::string_view> got;
-  for (int k = 0; k < model.LineCount() && !model.Line(k).empty(); ++k) got.push_back(model.Line(k));
+  for (int k = 0; k < model.LineCount() && !model.Line(k).empty(); ++k)
+    got.push_back(model.Line(k));
   Report("window", count, seconds, Wrong(got, count));
   return 0;
 }
