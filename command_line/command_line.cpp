@@ -4,7 +4,6 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QLocale>
 #include <QStringDecoder>
 #include <algorithm>
@@ -326,13 +325,10 @@ CommandLine RunCommandLine(int argc, char* argv[]) {
   if (RecordingAsked(parser)) {
     // Qt SerialPort and QtNetwork, with the libraries they bring, are loaded only to record.
     QString reason;
-    for (const QString& candidate : ModuleCandidates(QStringLiteral("messwerte-aufnahme"))) {
-      QLibrary module(candidate);
-      if (const auto record = reinterpret_cast<RecordEntry>(module.resolve("MesswerteRecord"))) {
-        command.exit_code = record(parser, argc, argv);
-        return command;
-      }
-      if (reason.isEmpty()) reason = module.errorString();
+    if (const auto record = reinterpret_cast<RecordEntry>(
+            ModuleEntry(QStringLiteral("messwerte-aufnahme"), "MesswerteRecord", &reason))) {
+      command.exit_code = record(parser, argc, argv);
+      return command;
     }
     return bad(QStringLiteral("Die Aufnahme kann nicht geladen werden (%1).").arg(reason));
   }

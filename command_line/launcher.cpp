@@ -2,8 +2,8 @@
 // QtWidgets, is a module loaded only when it is shown, so that help, version and evaluations
 // start fast and small, without a display.
 
-#include <QLibrary>
-#include <QStringList>
+#include <QByteArray>
+#include <QString>
 #include <cstdio>
 
 #include "command_line.h"
@@ -24,23 +24,17 @@ int main(int argc, char* argv[]) {
   const bool plot = !command.plot_image.isEmpty();
   if (plot) qputenv("QT_QPA_PLATFORM", "offscreen");
   QString reason;
-  for (const QString& candidate : ModuleCandidates(QStringLiteral("messwerte-fenster"))) {
-    QLibrary module(candidate);
-    if (plot) {
-      const auto draw = reinterpret_cast<PlotEntry>(module.resolve("MesswertePlotImage"));
-      if (draw) {
-        return draw(argc, argv, command.plot_image.toUtf8().constData(),
-                    command.open_path.toUtf8().constData(), command.plot_column);
-      }
-      if (reason.isEmpty()) reason = module.errorString();
-      continue;
+  const QString module = QStringLiteral("messwerte-fenster");
+  if (plot) {
+    if (const auto draw =
+            reinterpret_cast<PlotEntry>(ModuleEntry(module, "MesswertePlotImage", &reason))) {
+      return draw(argc, argv, command.plot_image.toUtf8().constData(),
+                  command.open_path.toUtf8().constData(), command.plot_column);
     }
-    const auto entry = reinterpret_cast<WindowEntry>(module.resolve("MesswerteWindow"));
-    if (entry) {
-      const QByteArray path = command.open_path.toUtf8();
-      return entry(argc, argv, command.open_path.isEmpty() ? nullptr : path.constData());
-    }
-    if (reason.isEmpty()) reason = module.errorString();
+  } else if (const auto show =
+                 reinterpret_cast<WindowEntry>(ModuleEntry(module, "MesswerteWindow", &reason))) {
+    const QByteArray path = command.open_path.toUtf8();
+    return show(argc, argv, command.open_path.isEmpty() ? nullptr : path.constData());
   }
   std::fprintf(stderr, "Messwerte Auswerten: Das Fenster kann nicht geladen werden (%s).\n",
                qPrintable(reason));
