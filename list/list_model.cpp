@@ -7,13 +7,10 @@
 #include <iterator>
 #include <utility>
 
+#include "blocks16.h"
 #include "platform.h"
 
 namespace {
-
-ListModel::Lines SplitLines(std::string_view text) {
-  return messwerte::SplitLines(text, messwerte::LineBreaks::kLineFeed);
-}
 
 // What a kept text costs beyond its characters: its record and the allocator's share.
 constexpr std::size_t kKeptOverhead = 96;
@@ -53,6 +50,33 @@ std::size_t Wide(std::string_view text) {
 void GiveBack() { messwerte::platform::GiveBackFreedMemory(); }
 
 }  // namespace
+
+ListModel::Lines ListModel::Split(std::string_view text) {
+  using messwerte::blocks16::Matches;
+  // Sixteen bytes at a time, once to count the lines and once to take them: lines are short.
+  std::size_t count = 1, i = 0;
+  for (; i + 16 <= text.size(); i += 16)
+    count += static_cast<std::size_t>(std::popcount(Matches(text.data() + i, '\n')));
+  count += static_cast<std::size_t>(
+      std::count(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), '\n'));
+  Lines lines;
+  lines.reserve(count);
+  std::size_t begin = 0;
+  for (i = 0; i + 16 <= text.size(); i += 16) {
+    for (unsigned found = Matches(text.data() + i, '\n'); found != 0; found &= found - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(found));
+      lines.push_back(Ref(text.substr(begin, at - begin)));
+      begin = at + 1;
+    }
+  }
+  for (; i < text.size(); ++i) {
+    if (text[i] != '\n') continue;
+    lines.push_back(Ref(text.substr(begin, i - begin)));
+    begin = i + 1;
+  }
+  lines.push_back(Ref(text.substr(begin)));
+  return lines;
+}
 
 std::string_view ListModel::Keep(std::string text) {
   if (text.empty()) return {};
@@ -101,9 +125,9 @@ std::string_view ListModel::KeepLine(std::initializer_list<std::string_view> par
 }
 
 void ListModel::MakeEditable(int k, std::size_t growth) {
-  std::string_view& line = lines_[static_cast<std::size_t>(k)];
+  LineRef& line = lines_[static_cast<std::size_t>(k)];
   std::string* const was = Editable(k) ? editable_ : nullptr;
-  line = KeepEditable({line}, growth);
+  line = Ref(KeepEditable({line}, growth));
   // Only the line viewed the text it outgrew.
   if (was) {
     kept_bytes_ -= was->size() + kKeptOverhead;
@@ -136,7 +160,8 @@ void ListModel::EditLine(int k, std::size_t column, std::size_t count, std::stri
   }
   if (!text.empty()) std::memcpy(base + front_ + column, text.data(), text.size());
   size = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(size) + growth);
-  lines_[static_cast<std::size_t>(k)] = {base + front_, size};
+  // Nothing else views the line: a long one keeps its view where the view is kept.
+  long_views_.Renew(lines_[static_cast<std::size_t>(k)], {base + front_, size});
   Moved(k);
 }
 
@@ -151,8 +176,8 @@ ListModel::Kept* ListModel::Owner(const char* at) const {
 
 void ListModel::ReplaceLineInStep(int k, std::string_view text) {
   if (k < 0 || k >= LineCount()) return;
-  std::string_view& line = lines_[static_cast<std::size_t>(k)];
-  if (line == text) return;
+  LineRef& line = lines_[static_cast<std::size_t>(k)];
+  if (line.view() == text) return;
   std::string_view fresh;
   if (!text.empty()) {
     std::string clean(text);
@@ -172,7 +197,7 @@ void ListModel::ReplaceLineInStep(int k, std::string_view text) {
   Freeze(line);
   run_->lines.push_back(line);
   ++run_->count;
-  line = fresh;
+  line = Ref(fresh);
   Moved(k);
   CloseStep();
 }
@@ -207,14 +232,15 @@ void ListModel::SetText(std::string_view text) {
     if (alone) {
       editable_ = alone.get();
       front_ = front;
-      fresh.push_back({alone->data() + front, text.size()});
-      wide_ = Wide(fresh.front());
-      units_ = wide_ == 0 ? std::ssize(fresh.front()) : Utf16Units(fresh.front());
+      const std::string_view line(alone->data() + front, text.size());
+      fresh.push_back(Ref(line));
+      wide_ = Wide(line);
+      units_ = wide_ == 0 ? std::ssize(line) : Utf16Units(line);
       kept_bytes_ += alone->size() + kKeptOverhead;
       const char* const at = alone->data();
       texts_.emplace(at, Kept{std::move(alone)});
     } else {
-      fresh = SplitLines(Keep(std::move(whole)));
+      fresh = Split(Keep(std::move(whole)));
     }
     Change change{0, 0, std::exchange(lines_, std::move(fresh)), {}, 0};
     change.count = LineCount();
@@ -272,7 +298,7 @@ void ListModel::Erase(TextPosition from, TextPosition to, Merge merge) {
 
 void ListModel::InsertLines(int k, std::string_view text, bool join) {
   k = std::clamp(k, 0, LineCount());
-  Lines fresh = SplitLines(Keep(std::string(text)));
+  Lines fresh = Split(Keep(std::string(text)));
   const int count = static_cast<int>(fresh.size());
   Selection selection = selection_;
   for (TextPosition* position : {&selection.anchor, &selection.cursor}) {
@@ -367,8 +393,8 @@ std::size_t ListModel::Bytes(const Step& step) {
   std::size_t bytes = sizeof(Step);
   for (const Change& change : step.changes) {
     bytes += sizeof(Change) + change.run.size() + change.bytes.size() +
-             change.lines.size() * sizeof(std::string_view);
-    for (const std::string_view line : change.lines) bytes += line.size();
+             change.lines.size() * sizeof(LineRef);
+    for (const LineRef line : change.lines) bytes += line.size();
   }
   return bytes;
 }
@@ -395,13 +421,17 @@ void ListModel::Collect() {
     low = Address(owner->text->data());
     high = low + owner->text->size();
   };
+  const auto mark_line = [&](LineRef line) {
+    long_views_.Mark(line);
+    mark(line);
+  };
   const auto mark_step = [&](const Step& step) {
     for (const Change& change : step.changes) {
       mark(change.run);
-      for (const std::string_view line : change.lines) mark(line);
+      for (const LineRef line : change.lines) mark_line(line);
     }
   };
-  for (const std::string_view line : lines_) mark(line);
+  for (const LineRef line : lines_) mark_line(line);
   if (editable_) texts_.find(editable_->data())->second.viewed = true;
   for (const Step& step : undo_) mark_step(step);
   for (const Step& step : redo_) mark_step(step);
@@ -424,6 +454,7 @@ void ListModel::Collect() {
       it = texts_.erase(it);
     }
   }
+  long_views_.Sweep();
   kept_bytes_ -= freed;
   viewed_bytes_ = kept_bytes_;
   dropped_ = false;
@@ -432,7 +463,7 @@ void ListModel::Collect() {
 
 void ListModel::Expand(Change& change) {
   if (change.run.empty()) return;
-  const Lines run = SplitLines(change.run);
+  const Lines run = Split(change.run);
   change.lines.insert(change.lines.begin() + static_cast<std::ptrdiff_t>(change.run_at),
                       run.begin(), run.end());
   change.run = {};
@@ -456,7 +487,7 @@ void ListModel::Compact(Change& change) {
   }
   if (best_to - best_from < kShortestRun) return;
   const char* begin = lines[best_from].data();
-  const std::string_view last = lines[best_to - 1];
+  const std::string_view last = lines[best_to - 1].view();
   const Kept* owner = Owner(begin);
   if (!owner ||
       Address(last.data()) + last.size() > Address(owner->text->data()) + owner->text->size()) {
@@ -522,7 +553,7 @@ void ListModel::Swap(Change& change) {
   const int count = static_cast<int>(change.lines.size());
   if (count == change.count) {
     std::swap_ranges(change.lines.begin(), change.lines.end(), first);
-    for (const std::string_view line : change.lines) Freeze(line);
+    for (const LineRef line : change.lines) Freeze(line);
     return;
   }
   // All lines at once, as opening a file replaces them: the two lists change places, with no
@@ -538,7 +569,7 @@ void ListModel::Swap(Change& change) {
     return;
   }
   Lines taken(first, first + change.count);
-  for (const std::string_view line : taken) Freeze(line);
+  for (const LineRef line : taken) Freeze(line);
   const auto at = lines_.erase(first, first + change.count);
   lines_.insert(at, change.lines.begin(), change.lines.end());
   change.lines = std::move(taken);
@@ -561,9 +592,8 @@ void ListModel::Replace(TextPosition from, TextPosition to, std::string_view tex
   }
   // The new lines: the first begins with what stood before `from`, the last ends with what stood
   // after `to`, and lines in between are views into the kept text as it was given.
-  Lines fresh = SplitLines(kept || text.find('\n') == std::string_view::npos
-                               ? text
-                               : Keep(std::string(text)));
+  Lines fresh =
+      Split(kept || text.find('\n') == std::string_view::npos ? text : Keep(std::string(text)));
   const TextPosition after{
       from.line + static_cast<int>(fresh.size()) - 1,
       static_cast<int>(fresh.back().size()) + (fresh.size() == 1 ? from.column : 0)};
@@ -571,10 +601,10 @@ void ListModel::Replace(TextPosition from, TextPosition to, std::string_view tex
   const std::string_view behind = Line(to.line).substr(static_cast<std::size_t>(to.column));
   // A long line comes with room to be edited in place.
   if (fresh.size() == 1) {
-    fresh.front() = KeepLine({before, fresh.front(), behind});
+    fresh.front() = Ref(KeepLine({before, fresh.front(), behind}));
   } else {
-    fresh.front() = KeepLine({before, fresh.front()});
-    fresh.back() = KeepLine({fresh.back(), behind});
+    fresh.front() = Ref(KeepLine({before, fresh.front()}));
+    fresh.back() = Ref(KeepLine({fresh.back(), behind}));
   }
   const bool merged = open_steps_ == 0 && MergesWithLast(from, to, text, merge);
   if (!merged) OpenStep();  // keeps the selection from before the change

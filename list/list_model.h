@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "huge_pages.h"
+#include "line_ref.h"
 #include "measurement_list.h"
 
 // A place in the text: a line and a byte offset into its UTF-8 text.
@@ -38,7 +39,7 @@ std::int64_t Utf16Units(std::string_view utf8);
 // steps within a budget and forgets the oldest.
 class ListModel final : public messwerte::MeasurementList {
  public:
-  using Lines = messwerte::LineViews;
+  using Lines = std::vector<LineRef, messwerte::HugePageAllocator<LineRef>>;
 
   struct Selection {
     TextPosition anchor;
@@ -62,9 +63,9 @@ class ListModel final : public messwerte::MeasurementList {
 
   // What one change did, told to the listener once it is in place.
   struct LinesChanged {
-    int first;                                  // first line that changed
-    std::span<const std::string_view> removed;  // the lines as they were; valid during the call
-    int inserted;                               // lines now standing from `first` in their place
+    int first;                         // first line that changed
+    std::span<const LineRef> removed;  // the lines as they were; valid during the call
+    int inserted;                      // lines now standing from `first` in their place
     // Set when line `first` was edited where it stands: the line as it was is gone, `removed`
     // is empty and `inserted` is 1.
     const InPlace* in_place = nullptr;
@@ -78,7 +79,8 @@ class ListModel final : public messwerte::MeasurementList {
   ListModel() : lines_(1), starts_{0} {}
 
   std::string_view ReadLine(int k) override {
-    return k >= 0 && k < LineCount() ? lines_[static_cast<std::size_t>(k)] : std::string_view();
+    return k >= 0 && k < LineCount() ? lines_[static_cast<std::size_t>(k)].view()
+                                     : std::string_view();
   }
   // A line break in `text` becomes a blank; a line past the end stays missing.
   void ReplaceLine(int k, std::string_view text) override {
@@ -101,7 +103,7 @@ class ListModel final : public messwerte::MeasurementList {
   }
 
   int LineCount() const { return static_cast<int>(lines_.size()); }
-  std::string_view Line(int k) const { return lines_[static_cast<std::size_t>(k)]; }
+  std::string_view Line(int k) const { return lines_[static_cast<std::size_t>(k)].view(); }
 
   // Replaces the whole text, parted into lines at '\n', and forgets the undo history, the open
   // step's changes too.
@@ -193,12 +195,14 @@ class ListModel final : public messwerte::MeasurementList {
     bool viewed = false;  // while texts are sorted out
   };
 
+  LineRef Ref(std::string_view view) { return long_views_.Make(view); }
+  // The lines of `text`, parted at '\n'.
+  Lines Split(std::string_view text);
   // Keeps `text` until no line and no step views it any more.
   std::string_view Keep(std::string text);
   // Keeps the line that `parts` make up as the text edited in place, with room at both ends for
   // `growth` bytes and more.
-  std::string_view KeepEditable(std::initializer_list<std::string_view> parts,
-                                std::size_t growth);
+  std::string_view KeepEditable(std::initializer_list<std::string_view> parts, std::size_t growth);
   // Keeps the line that `parts` make up, as the text edited in place if it is long.
   std::string_view KeepLine(std::initializer_list<std::string_view> parts);
   void Touch() {
@@ -220,7 +224,7 @@ class ListModel final : public messwerte::MeasurementList {
   // The start of the block of lines from line kBlock * b, extending the known starts that far.
   std::int64_t BlockStart(std::size_t b) const;
   void Tell(const Change& change) const;
-  static void Expand(Change& change);
+  void Expand(Change& change);
   void Compact(Change& change);
   static std::size_t Bytes(const Step& step);
   void Record(Step step);
@@ -265,6 +269,7 @@ class ListModel final : public messwerte::MeasurementList {
   std::size_t viewed_bytes_ = 0;  // what the last sorting out left
   bool dropped_ = false;          // steps were dropped since then
   std::size_t released_ = 0;      // bytes freed that the system may not have back yet
+  LongViews long_views_;
   Lines lines_;
   Selection selection_;
   std::deque<Step> undo_;

@@ -113,9 +113,9 @@ TEST(ListModelTest, ReplacedLineTurnsBreaksIntoBlanks) {
 
 // One action on the model in a script.
 struct Action {
-  enum Kind { kType, kDelete, kBackspace, kPaste, kMove, kUndo, kRedo } kind;
+  enum Kind { kType, kDelete, kBackspace, kPaste, kMove, kSelectTo, kUndo, kRedo } kind;
   std::string text;  // typed or pasted
-  TextPosition to;   // where kMove puts the cursor
+  TextPosition to;   // where kMove and kSelectTo put the cursor
 };
 
 void Apply(ListModel& model, const Action& action) {
@@ -135,6 +135,9 @@ void Apply(ListModel& model, const Action& action) {
       break;
     case Action::kMove:
       model.Select(action.to, action.to);
+      break;
+    case Action::kSelectTo:
+      model.Select(model.selection().anchor, action.to);
       break;
     case Action::kUndo:
       model.Undo();
@@ -171,15 +174,22 @@ const Action kRedo{Action::kRedo, {}, {}};
 Action Type(const char* text) { return {Action::kType, text, {}}; }
 Action Paste(const char* text) { return {Action::kPaste, text, {}}; }
 Action Move(int line, int column) { return {Action::kMove, {}, {line, column}}; }
+Action SelectTo(int line, int column) { return {Action::kSelectTo, {}, {line, column}}; }
 const Action kDelete{Action::kDelete, {}, {}};
 const Action kBackspace{Action::kBackspace, {}, {}};
 
-// A line edited in place: each '~' of `pattern` stands for kLong sevens.
+// A line edited in place: each '~' of `pattern` stands for kLong sevens, each '#' for kLonger
+// eights, too many for the length a line's reference holds itself.
 constexpr int kLong = static_cast<int>(ListModel::kInPlaceFrom);
+constexpr int kLonger = 70'000;
 const char* Long(std::string_view pattern) {
   static std::deque<std::string> texts;
   std::string& text = texts.emplace_back();
-  for (const char c : pattern) text += c == '~' ? std::string(kLong, '7') : std::string(1, c);
+  for (const char c : pattern) {
+    text += c == '~'   ? std::string(kLong, '7')
+            : c == '#' ? std::string(kLonger, '8')
+                       : std::string(1, c);
+  }
   return text.c_str();
 }
 
@@ -283,6 +293,30 @@ INSTANTIATE_TEST_SUITE_P(
                    {Paste(Long("a\n~")), Type("b"), kUndo, kUndo, kRedo, kRedo},
                    Long("1a\n~b\n2"),
                    2},
+        ScriptCase{"longer_line_typed_at_both_ends",
+                   Long("#"),
+                   {0, 0},
+                   {Type("a"), Move(0, kLonger + 1), Type("b"), kUndo, kRedo, kUndo},
+                   Long("a#"),
+                   1},
+        ScriptCase{"longer_line_parted_and_joined_again",
+                   Long("1\n##\n2"),
+                   {1, kLonger},
+                   {Paste("\n"), kBackspace, kUndo, kUndo, kRedo},
+                   Long("1\n#\n#\n2"),
+                   1},
+        ScriptCase{"longer_line_shrinks_below_its_references_length",
+                   Long("#"),
+                   {0, kLonger},
+                   {Paste("\n"), Move(0, 10'000), Paste("\n"), kUndo},
+                   Long("#\n"),
+                   1},
+        ScriptCase{"longer_line_shrinks_where_it_stands",
+                   Long("#"),
+                   {0, 0},
+                   {SelectTo(0, kLonger - 10), Paste("x"), kUndo, kRedo},
+                   "x8888888888",
+                   1},
         ScriptCase{"paste_into_a_long_line_is_a_step_of_its_own",
                    Long("~~"),
                    {0, kLong},
@@ -501,6 +535,13 @@ TEST(ListModelRandom, AgreesWithAPlainStringAfterEveryEdit) {
         reference.redo.push_back(std::exchange(reference.text, reference.undo.back()));
         reference.undo.pop_back();
       }
+    } else if (kind < 19 && random() % 8 == 0) {
+      what = "forget all but the newest step";
+      // Texts, and views of long lines, that nothing needs any more are freed.
+      model.SetHistoryBudget(0);
+      model.SetHistoryBudget(ListModel::kHistoryBudget);
+      if (reference.undo.size() > 1)
+        reference.undo.erase(reference.undo.begin(), reference.undo.end() - 1);
     } else if (kind < 19) {
       what = "redo";
       model.Redo();
@@ -514,7 +555,9 @@ TEST(ListModelRandom, AgreesWithAPlainStringAfterEveryEdit) {
       std::string text = RandomText(random, true);
       for (int n = random() % 4 == 0 ? 100 : 1; n > 0; --n) text += RandomText(random, true) + '\n';
       // Now and then a line that is edited in place.
-      if (random() % 2 == 0) text += std::string(ListModel::kInPlaceFrom, '7');
+      // Now and then a line that is edited in place, some too long for a reference to hold
+      // their length.
+      if (random() % 2 == 0) text += std::string(random() % 3 == 0 ? kLonger : kLong, '7');
       model.SetText(text);
       reference = {text, {}, {}};
     }
@@ -675,13 +718,13 @@ TEST(ListModelMemory, AnOwnedTextIsKeptWithoutACopy) {
   EXPECT_EQ(model.Text().substr(0, 19), "2222222\n7\n8\n2222222");
 }
 
-TEST(ListModelMemory, AResetKeepsSixteenBytesALine) {
+TEST(ListModelMemory, AResetKeepsEightBytesALine) {
   ListModel model = WithText(Values(100'000, '3'));
   model.OpenStep();
   for (int k = 0; k < 100'000; ++k) model.ReplaceLine(k, "");
   model.CloseStep();
-  // A view for each emptied line, and the text that the lines were, 8 bytes each.
-  EXPECT_LE(model.HistoryBytes(), 100'000u * (16 + 7) + 4096);
+  // A reference for each emptied line, and the text that the lines were, 8 bytes each.
+  EXPECT_LE(model.HistoryBytes(), 100'000u * (8 + 7) + 4096);
   model.Undo();
   EXPECT_EQ(model.Text(), Values(100'000, '3'));
 }
@@ -715,6 +758,24 @@ TEST(ListModelMemory, HistoryKeepsTheNewestStepsWithinItsBudget) {
   EXPECT_EQ(model.Text(), Values(100'000, '7'));
   model.Undo();
   EXPECT_EQ(model.Text(), Values(100'000, '6'));
+}
+
+// Freeing what no step needs any more keeps what the lines and the kept steps view, lines too
+// long for their reference to hold their length among them.
+TEST(ListModelMemory, FreeingKeepsTheViewsOfLongLines) {
+  ListModel model = WithText(Long("1\n##\n2"));
+  model.Insert("0");  // a step to forget
+  model.Select({1, kLonger}, {1, kLonger});
+  model.Insert("\n");
+  model.SetHistoryBudget(0);
+  model.SetHistoryBudget(ListModel::kHistoryBudget);
+  model.Select({1, 5}, {1, 5});
+  model.Insert("\n");
+  EXPECT_EQ(model.Text(), "01\n" + std::string(5, '8') + "\n" + std::string(kLonger - 5, '8') +
+                              Long("\n#\n2"));
+  model.Undo();
+  model.Undo();
+  EXPECT_EQ(model.Text(), Long("01\n##\n2"));
 }
 
 TEST(ListModelMemory, TheSameLongTextIsKeptOnce) {
