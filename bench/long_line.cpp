@@ -1,5 +1,6 @@
 // Times the list field on one long line in the real window (offscreen): a full repaint, a typed
-// key with the repaint it causes, a caret blink, a horizontal scroll by a page, the End key, a
+// key with the repaint it causes, a caret blink, a horizontal scroll by a page, the End key and
+// the scroll bar dragged to its end on a line measured only about its start, a click there, a
 // key typed at the end, one more with a screen reader listening, and the first key on the same
 // line read from a file.
 //   long_line [BYTES...]   (default 1000000 100000000)
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTemporaryFile>
@@ -35,10 +37,11 @@ Figures Of(std::vector<double> times) {
   return {times[times.size() / 2], times.back()};
 }
 
-template <class Action>
-Figures Time(int runs, Action action) {
+template <class Before, class Action>
+Figures Time(int runs, Before before, Action action) {
   std::vector<double> times;
   for (int run = 0; run < runs; ++run) {
+    before();
     QElapsedTimer timer;
     timer.start();
     action();
@@ -46,6 +49,11 @@ Figures Time(int runs, Action action) {
     times.push_back(timer.nsecsElapsed() / 1e6);
   }
   return Of(times);
+}
+
+template <class Action>
+Figures Time(int runs, Action action) {
+  return Time(runs, [] {}, action);
 }
 
 // Times the events the application handles while the caret blinks on its own: the blink's
@@ -148,11 +156,36 @@ int main(int argc, char** argv) {
             horizontal->triggerAction(QAbstractSlider::SliderPageStepAdd);
             memo->viewport()->repaint();
           }));
-    Print("End, once", Time(1, [&] {
+    // Far into a line not measured there yet: a key typed at its start before each run sends
+    // what was measured of the line after the key away.
+    const auto typed_at_start = [&] {
+      memo->SetSelection({}, {});
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
+      QApplication::sendEvent(memo, &press);
+      memo->viewport()->repaint();
+      QApplication::processEvents();
+    };
+    Print("End, once", Time(runs, typed_at_start, [&] {
             QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
             QApplication::sendEvent(memo, &end);
             memo->viewport()->repaint();
           }));
+    Print("scroll bar to its end", Time(runs, typed_at_start, [&] {
+            horizontal->setValue(horizontal->maximum());
+            memo->viewport()->repaint();
+          }));
+    Print("click there", Time(runs, [&] {
+            const QPoint at(memo->viewport()->width() / 2, memo->viewport()->height() / 4);
+            QMouseEvent press(QEvent::MouseButtonPress, at, memo->viewport()->mapToGlobal(at),
+                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, at, memo->viewport()->mapToGlobal(at),
+                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(memo->viewport(), &press);
+            QApplication::sendEvent(memo->viewport(), &release);
+            memo->viewport()->repaint();
+          }));
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QApplication::sendEvent(memo, &end);
     Print("key at the end", Time(runs, [&] {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
             QApplication::sendEvent(memo, &press);
