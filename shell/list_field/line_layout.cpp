@@ -16,16 +16,17 @@ bool PrintableAscii(char c) { return c >= 0x20 && c < 0x7F; }
 
 // Laid out layouts kept of one long line: the pieces in view and about them.
 constexpr std::size_t kKeptPieces = 64;
+// Bytes measured at once back from a place measured far into a line, so that scrolling back
+// from it measures seldom.
+constexpr int kChunk = 16 * 1024;
 
 }  // namespace
 
 LineLayout::LineLayout(std::string_view line, const QFont& font, QPaintDevice* device)
     : line_(line), font_(font), device_(device) {
-  pieces_.push_back({0, 0});
-  if (Whole()) {
-    pieces_.push_back({static_cast<int>(line_.size()), 0});
-    measured_ = true;
-  }
+  pieces_.push_back({0, Whole(), 0});
+  pieces_.push_back({Size(), false, 0});
+  open_end_ = !Whole();
 }
 
 LineLayout::LineLayout(std::string_view line, LineLayout&& earlier)
@@ -35,23 +36,35 @@ LineLayout::LineLayout(std::string_view line, LineLayout&& earlier, int column)
     : LineLayout(line, earlier.font_, earlier.device_) {
   if (Whole() || earlier.Whole()) return;
   ascii_ = std::move(earlier.ascii_);
-  // A piece is cut by looking at the bytes up to kPiece after its start: where those are the
-  // same, so are the cut and the width.
-  const auto same = [&](std::size_t start) {
-    const std::size_t end = start + kPiece + 1;
-    if (end > line_.size() || end > earlier.line_.size()) return false;
-    if (column >= 0) return end <= static_cast<std::size_t>(column);
-    return line_.substr(start, end - start) == earlier.line_.substr(start, end - start);
+  // A piece is cut and measured by its bytes and the one after it, where it ends; a stretch
+  // ends where a piece begins, between the two bytes either side.
+  const int size = std::min(Size(), earlier.Size());
+  const auto same = [&](int start, int end, bool measured) {
+    if (end >= size) return false;
+    if (column >= 0) return end < column;
+    const auto from = static_cast<std::size_t>(measured ? start : end - 1);
+    const auto bytes = static_cast<std::size_t>(end + 1) - from;
+    return line_.substr(from, bytes) == earlier.line_.substr(from, bytes);
   };
-  pieces_.pop_back();
-  for (int p = 0; p < earlier.PieceCount(); ++p) {
+  pieces_.clear();
+  int p = 0;
+  for (; p < earlier.PieceCount(); ++p) {
     const Piece& piece = earlier.pieces_[static_cast<std::size_t>(p)];
-    if (!same(static_cast<std::size_t>(piece.start))) break;
+    const int end = earlier.PieceEnd(p);
+    if (!same(piece.start, end, piece.measured)) break;
     pieces_.push_back(piece);
-    auto laid = earlier.laid_.find(p);
-    if (laid != earlier.laid_.end() && !earlier.PreeditIn(p)) laid_.emplace(p, std::move(laid->second));
+    if (!piece.measured) continue;
+    measured_bytes_ += end - piece.start;
+    measured_width_ += earlier.pieces_[static_cast<std::size_t>(p) + 1].x - piece.x;
+    auto laid = earlier.laid_.find(piece.start);
+    if (laid != earlier.laid_.end() && !earlier.PreeditIn(p)) {
+      laid_.emplace(piece.start, std::move(laid->second));
+    }
   }
-  pieces_.push_back(earlier.pieces_[pieces_.size()]);
+  const Piece& rest = earlier.pieces_[static_cast<std::size_t>(p)];
+  pieces_.push_back({rest.start, false, rest.x});
+  pieces_.push_back({Size(), false, 0});
+  Float();
 }
 
 LineLayout::~LineLayout() = default;
@@ -59,47 +72,247 @@ LineLayout::~LineLayout() = default;
 void LineLayout::SetPreedit(int column, const Preedit* preedit) {
   if (!preedit_ && !preedit) return;
   // The pieces that held the old and hold the new preedit are laid out again.
-  if (preedit_) laid_.erase(preedit_piece_);
-  preedit_ = preedit && !preedit->text.isEmpty() ? preedit : nullptr;
-  if (!preedit_) return;
+  if (preedit_) laid_.erase(preedit_start_);
+  preedit_ = nullptr;
+  if (!preedit || preedit->text.isEmpty()) return;
+  const int p = PieceOf(column);
+  preedit_ = preedit;
   preedit_column_ = column;
-  preedit_piece_ = PieceOf(column);
-  laid_.erase(preedit_piece_);
+  preedit_start_ = pieces_[static_cast<std::size_t>(p)].start;
+  laid_.erase(preedit_start_);
 }
 
 int LineLayout::PieceCount() const { return static_cast<int>(pieces_.size()) - 1; }
 
 int LineLayout::PieceEnd(int p) const { return pieces_[static_cast<std::size_t>(p) + 1].start; }
 
-void LineLayout::MeasureTo(int column, qreal x) const {
-  const int size = static_cast<int>(line_.size());
-  while (!measured_ && (pieces_.back().start <= column || pieces_.back().x <= x)) {
-    const int start = pieces_.back().start;
-    int end = std::min(size, start + kPiece);
-    if (end < size) {
-      // After a blank if one is near, else between two ASCII characters, else between two
-      // characters: where shaping joins nothing across the cut.
-      int cut = end;
-      while (cut > start + kPiece / 2 && line_[static_cast<std::size_t>(cut) - 1] != ' ') --cut;
-      if (cut == start + kPiece / 2) {
-        cut = end;
-        while (cut > start + kPiece / 2 && !(Ascii(line_[static_cast<std::size_t>(cut) - 1]) &&
-                                             Ascii(line_[static_cast<std::size_t>(cut)]))) {
-          --cut;
-        }
-        if (cut == start + kPiece / 2) {
-          cut = end;
-          while (cut > start && Continuation(line_[static_cast<std::size_t>(cut)])) --cut;
-          if (cut == start) cut = end;  // not UTF-8: cut anywhere
-        }
-      }
-      end = cut;
-    }
-    const qreal width = Measured(line_.substr(static_cast<std::size_t>(start),
-                                              static_cast<std::size_t>(end - start)));
-    pieces_.push_back({end, pieces_.back().x + width});
-    measured_ = end == size;
+int LineLayout::Cut(int end, int start) const {
+  if (end >= Size()) return Size();
+  start = std::max(start, 0);
+  // After a blank if one is near, else between two ASCII characters, else between two
+  // characters: where shaping joins nothing across the cut.
+  const int half = start + kPiece / 2;
+  const auto at = [&](int k) { return line_[static_cast<std::size_t>(k)]; };
+  int cut = end;
+  while (cut > half && at(cut - 1) != ' ') --cut;
+  if (cut > half) return cut;
+  cut = end;
+  while (cut > half && !(Ascii(at(cut - 1)) && Ascii(at(cut)))) --cut;
+  if (cut > half) return cut;
+  cut = end;
+  while (cut > start && Continuation(at(cut))) --cut;
+  return cut == start ? end : cut;  // not UTF-8: cut anywhere
+}
+
+qreal LineLayout::Measured(int start, int end) const {
+  const qreal width = Measured(
+      line_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+  measured_width_ += width;
+  measured_bytes_ += end - start;
+  return width;
+}
+
+qreal LineLayout::Density() const {
+  return measured_bytes_ > 0 ? measured_width_ / static_cast<qreal>(measured_bytes_) : 0;
+}
+
+void LineLayout::Float() const {
+  const std::size_t last = pieces_.size() - 2;
+  if (!open_end_ || pieces_[last].measured) return;
+  pieces_.back().x = pieces_[last].x + Density() * (Size() - pieces_[last].start);
+}
+
+void LineLayout::Shift(int p, qreal by) const {
+  for (auto k = static_cast<std::size_t>(p); k < pieces_.size(); ++k) pieces_[k].x += by;
+}
+
+int LineLayout::GapBefore(int j) const {
+  for (int i = j - 1; i >= 0; --i) {
+    if (!pieces_[static_cast<std::size_t>(i)].measured) return i;
   }
+  return -1;
+}
+
+bool LineLayout::ShiftBefore(int j, qreal by) const {
+  const int i = GapBefore(j);
+  if (i < 0) return false;
+  const auto gap = static_cast<std::size_t>(i);
+  if (pieces_[gap + 1].x - pieces_[gap].x + by < Least(PieceEnd(i) - pieces_[gap].start)) {
+    return false;
+  }
+  for (std::size_t k = gap + 1; k <= static_cast<std::size_t>(j); ++k) pieces_[k].x += by;
+  return true;
+}
+
+// Measured pieces take the place of stretch j, which keeps the width it was given unless they
+// use it up or leave too little of it, when what follows moves: the place looked at, before
+// it, stays where it was drawn.
+void LineLayout::Forward(int j, int column, qreal x) const {
+  const auto gap = static_cast<std::size_t>(j);
+  const int end = PieceEnd(j);
+  const bool open = open_end_ && j == PieceCount() - 1;
+  const qreal was = pieces_[gap + 1].x;
+  std::vector<Piece> measured;
+  int start = pieces_[gap].start;
+  qreal at = pieces_[gap].x;
+  const int first = start;
+  while (start < end) {
+    // A far x in a stretch estimated too wide is looked for anew from where this ends.
+    const bool wanted = start <= column || (at <= x && start - first < 2 * kReach);
+    // What is left of a stretch too short to estimate a place in is measured to its end.
+    if (!wanted && (open || end - start >= kReach)) break;
+    const int cut = std::min(end, Cut(start + kPiece, start));
+    measured.push_back({start, true, at});
+    at += Measured(start, cut);
+    start = cut;
+  }
+  if (start < end) measured.push_back({start, false, at});
+  pieces_.erase(pieces_.begin() + j);
+  pieces_.insert(pieces_.begin() + j, measured.begin(), measured.end());
+  const int next = j + static_cast<int>(measured.size());
+  if (start == end) {
+    Shift(next, at - was);
+  } else if (!open && was - at < Least(end - start)) {
+    Shift(next, at + Least(end - start) - was);
+  }
+}
+
+// Pieces measured back from the end of stretch j end where it ends. Where what is left of the
+// stretch is too short to estimate a place in, it is measured too, and the pieces before it
+// move to meet them; where those are the line's start, what follows moves instead.
+void LineLayout::Backward(int j, int at) const {
+  const auto gap = static_cast<std::size_t>(j);
+  const int begin = pieces_[gap].start;
+  const int end = PieceEnd(j);
+  const int target = std::min(at, end - kChunk);
+  int from = target - kPiece <= begin ? begin : Cut(target, target - kPiece);
+  if (from - begin < kReach && GapBefore(j) >= 0) from = begin;
+  std::vector<Piece> measured;
+  if (from > begin) measured.push_back({begin, false, pieces_[gap].x});
+  for (int start = from; start < end;) {
+    const int cut = std::min(end, Cut(start + kPiece, start));
+    measured.push_back({start, true, Measured(start, cut)});
+    start = cut;
+  }
+  qreal right = pieces_[gap + 1].x;
+  for (auto piece = measured.rbegin(); piece != measured.rend() && piece->measured; ++piece) {
+    right -= piece->x;
+    piece->x = right;
+  }
+  // How far the pieces before must move.
+  qreal by = 0;
+  if (from == begin) {
+    by = right - pieces_[gap].x;
+  } else if (right - pieces_[gap].x < Least(from - begin)) {
+    by = right - Least(from - begin) - pieces_[gap].x;
+  }
+  if (by != 0 && !ShiftBefore(j, by)) {
+    for (Piece& piece : measured) {
+      if (piece.measured) piece.x -= by;
+    }
+    Shift(j + 1, -by);
+  }
+  if (from > begin) measured.front().x = pieces_[gap].x;
+  pieces_.erase(pieces_.begin() + j);
+  pieces_.insert(pieces_.begin() + j, measured.begin(), measured.end());
+}
+
+// The pieces begin where the stretch's width, shared out by bytes, puts them.
+void LineLayout::Island(int j, int at, int column, qreal x) const {
+  const auto gap = static_cast<std::size_t>(j);
+  const int begin = pieces_[gap].start;
+  const int end = PieceEnd(j);
+  const qreal left = pieces_[gap].x;
+  const qreal was = pieces_[gap + 1].x;
+  const int from = Cut(at, at - kPiece);
+  qreal here = left + (was - left) * (from - begin) / (end - begin);
+  std::vector<Piece> measured{{begin, false, left}};
+  int start = from;
+  do {
+    const int cut = std::min(end, Cut(start + kPiece, start));
+    measured.push_back({start, true, here});
+    here += Measured(start, cut);
+    start = cut;
+  } while (start < end && (start <= column || (here <= x && start - from < 2 * kReach)));
+  if (start < end) measured.push_back({start, false, here});
+  pieces_.erase(pieces_.begin() + j);
+  pieces_.insert(pieces_.begin() + j, measured.begin(), measured.end());
+  const int next = j + static_cast<int>(measured.size());
+  if (start == end) {
+    Shift(next, here - was);
+  } else if (was - here < Least(end - start)) {
+    Shift(next, here + Least(end - start) - was);
+  }
+}
+
+void LineLayout::Reach(int column, qreal x) const {
+  if (Whole()) return;
+  if (measured_bytes_ == 0) {  // for the width of a byte
+    Forward(0, 0, -1);
+    Float();
+  }
+  for (;;) {
+    const int j = column >= 0 ? Holding(column) : Under(x);
+    if (pieces_[static_cast<std::size_t>(j)].measured) return;
+    const int begin = pieces_[static_cast<std::size_t>(j)].start;
+    const int end = PieceEnd(j);
+    // An x is sought where the stretch's width, shared out by bytes, puts it.
+    int at = column;
+    qreal raw = x;
+    if (column < 0) {
+      const qreal left = PieceX(j);
+      const qreal right = PieceX(j + 1);
+      raw = x - (left - pieces_[static_cast<std::size_t>(j)].x);
+      at = right > left ? begin + static_cast<int>(std::clamp((x - left) / (right - left), 0.0,
+                                                              1.0) *
+                                                   (end - begin))
+                        : begin;
+    }
+    // From the nearer side where that is near, else where it is.
+    const bool open = open_end_ && j == PieceCount() - 1;
+    if (at - begin <= kReach && (open || at - begin <= end - at)) {
+      Forward(j, column, raw);
+    } else {
+      if (open) open_end_ = false;  // the line's end keeps the width estimated now
+      if (end - at <= kReach && end - at < at - begin) {
+        Backward(j, at);
+      } else {
+        Island(j, at, column, raw);
+      }
+    }
+    Float();
+  }
+}
+
+int LineLayout::Holding(int column) const {
+  const auto after = std::upper_bound(pieces_.begin(), pieces_.end() - 1, column,
+                                      [](int c, const Piece& piece) { return c < piece.start; });
+  return std::clamp(static_cast<int>(after - pieces_.begin()) - 1, 0, PieceCount() - 1);
+}
+
+int LineLayout::Under(qreal x) const {
+  // The first piece that begins right of x follows the one sought.
+  int low = 1;
+  int high = PieceCount();
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (PieceX(middle) <= x) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low - 1;
+}
+
+int LineLayout::PieceOf(int column) const {
+  Reach(column, -1);
+  return Holding(column);
+}
+
+int LineLayout::PieceAt(qreal x) const {
+  Reach(-1, x);
+  return Under(x);
 }
 
 // Printable ASCII, which measured series are made of, is measured character by character;
@@ -125,45 +338,25 @@ qreal LineLayout::Measured(std::string_view piece) const {
   return layout.lineAt(0).naturalTextWidth();
 }
 
-int LineLayout::PieceOf(int column) const {
-  MeasureTo(column, -1);
-  const auto after = std::upper_bound(pieces_.begin(), pieces_.end(), column,
-                                      [](int c, const Piece& piece) { return c < piece.start; });
-  return std::clamp(static_cast<int>(after - pieces_.begin()) - 1, 0, PieceCount() - 1);
-}
-
-int LineLayout::PieceAt(qreal x) const {
-  MeasureTo(-1, x);
-  // The first piece that begins right of x follows the one sought.
-  int low = 1;
-  int high = PieceCount();
-  while (low < high) {
-    const int middle = low + (high - low) / 2;
-    if (PieceX(middle) <= x) {
-      low = middle + 1;
-    } else {
-      high = middle;
-    }
-  }
-  return low - 1;
-}
-
 qreal LineLayout::PreeditWidth() const {
   if (!preedit_) return 0;
-  const auto at = static_cast<std::size_t>(preedit_piece_);
-  return Laid(preedit_piece_).lineAt(0).naturalTextWidth() - (pieces_[at + 1].x - pieces_[at].x);
+  const int p = Holding(preedit_start_);
+  const auto at = static_cast<std::size_t>(p);
+  return Laid(p).lineAt(0).naturalTextWidth() - (pieces_[at + 1].x - pieces_[at].x);
 }
 
 qreal LineLayout::PieceX(int p) const {
   const qreal x = pieces_[static_cast<std::size_t>(p)].x;
-  return preedit_ && p > preedit_piece_ ? x + PreeditWidth() : x;
+  return preedit_ && pieces_[static_cast<std::size_t>(p)].start > preedit_start_
+             ? x + PreeditWidth()
+             : x;
 }
 
 QTextLayout& LineLayout::Laid(int p) const {
-  auto it = laid_.find(p);
+  const int start = pieces_[static_cast<std::size_t>(p)].start;
+  auto it = laid_.find(start);
   if (it != laid_.end()) return *it->second;
   if (laid_.size() >= kKeptPieces) laid_.clear();
-  const int start = pieces_[static_cast<std::size_t>(p)].start;
   const std::string_view bytes =
       line_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(PieceEnd(p) - start));
   auto layout = std::make_unique<QTextLayout>(
@@ -184,7 +377,7 @@ QTextLayout& LineLayout::Laid(int p) const {
   line.setLineWidth(0);
   line.setPosition({0, 0});
   layout->endLayout();
-  return *laid_.emplace(p, std::move(layout)).first->second;
+  return *laid_.emplace(start, std::move(layout)).first->second;
 }
 
 int LineLayout::Utf16(int p, int column) const {
@@ -214,7 +407,7 @@ qreal LineLayout::X(int column) const {
 
 qreal LineLayout::PreeditCursorX() const {
   if (!preedit_) return 0;
-  const int p = preedit_piece_;
+  const int p = Holding(preedit_start_);
   return PieceX(p) + Laid(p).lineAt(0).cursorToX(Utf16(p, preedit_column_) + preedit_->cursor);
 }
 
@@ -230,31 +423,25 @@ int LineLayout::Next(int column, QTextLayout::CursorMode mode) const {
 
 int LineLayout::Previous(int column, QTextLayout::CursorMode mode) const {
   int p = PieceOf(column);
-  if (p > 0 && column == pieces_[static_cast<std::size_t>(p)].start) --p;
+  if (column > 0 && column == pieces_[static_cast<std::size_t>(p)].start) p = PieceOf(column - 1);
   return Column(p, Laid(p).previousCursorPosition(Utf16(p, column), mode));
 }
 
 qreal LineLayout::Width() const {
   if (Whole()) return Laid(0).lineAt(0).naturalTextWidth();
-  const Piece& known = pieces_.back();
-  qreal width = known.x + PreeditWidth();
-  if (!measured_ && known.start > 0) {
-    width += known.x / known.start * static_cast<qreal>(static_cast<int>(line_.size()) - known.start);
-  }
-  return width;
+  return pieces_.back().x + PreeditWidth();
 }
 
 void LineLayout::Draw(QPainter& painter, QPointF origin, qreal left, qreal right, int from, int to,
                       const QTextCharFormat& selected) const {
-  const int first = Whole() ? 0 : PieceAt(left);
-  const int last = Whole() ? 0 : PieceAt(right);
-  for (int p = first; p <= last; ++p) {
+  for (int p = Whole() ? 0 : PieceAt(left);;) {
     const int start = pieces_[static_cast<std::size_t>(p)].start;
+    const int end = PieceEnd(p);
     QList<QTextLayout::FormatRange> ranges;
-    if (from >= 0 && (Whole() || (from < PieceEnd(p) && to > start))) {
+    if (from >= 0 && (Whole() || (from < end && to > start))) {
       QTextLayout::FormatRange range;
       range.start = Utf16(p, std::max(from, start));
-      range.length = Utf16(p, std::min(to, PieceEnd(p))) - range.start;
+      range.length = Utf16(p, std::min(to, end)) - range.start;
       range.format = selected;
       // The selection stands around the input method's text.
       if (PreeditIn(p) && range.start >= Utf16(p, preedit_column_)) {
@@ -263,5 +450,7 @@ void LineLayout::Draw(QPainter& painter, QPointF origin, qreal left, qreal right
       ranges << range;
     }
     Laid(p).draw(&painter, origin + QPointF(PieceX(p), 0), ranges);
+    if (end >= Size() || PieceX(p + 1) > right) break;
+    p = PieceOf(end);
   }
 }

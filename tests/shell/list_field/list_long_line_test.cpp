@@ -56,6 +56,8 @@ class ListLongLineTest : public QObject {
   void caretCrossesThePieces();
   void inputMethodSeesTheStretchAroundTheCaret_data();
   void inputMethodSeesTheStretchAroundTheCaret();
+  void farPlacesStandExactlyInView_data();
+  void farPlacesStandExactlyInView();
 
  private:
   MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
@@ -175,6 +177,90 @@ void ListLongLineTest::inputMethodSeesTheStretchAroundTheCaret() {
   QInputMethodEvent select({}, {{QInputMethodEvent::Selection, before + 2, 3, {}}});
   QApplication::sendEvent(memo(), &select);
   QCOMPARE(memo()->SelectedText(), line.mid(column + 2, 3));
+}
+
+void ListLongLineTest::farPlacesStandExactlyInView_data() {
+  QTest::addColumn<QString>("unit");  // repeated to a line of three megabytes
+  QTest::addColumn<QString>("family");
+  QTest::addColumn<QString>("reach");
+  QTest::addColumn<int>("back");  // units back from the place reached
+  const QString values = QStringLiteral("1234,5678 ");
+  const QString signs = QStringLiteral("Größe 12,5 µm ± 0,3 Ω; ");
+  const QString wide = QStringLiteral("測定値 7,25 ");
+  QTest::newRow("values, End") << values << "DejaVu Sans" << "End" << 0;
+  QTest::newRow("values, End, a piece back") << values << "DejaVu Sans" << "End" << 110;
+  QTest::newRow("values, End, past what End measured") << values << "DejaVu Sans" << "End" << 1700;
+  QTest::newRow("values, Ctrl+End") << values << "Liberation Serif" << "Ctrl+End" << 3;
+  QTest::newRow("signs, End") << signs << "DejaVu Sans" << "End" << 0;
+  QTest::newRow("signs, End, past what End measured") << signs << "Liberation Sans" << "End"
+                                                      << 800;
+  QTest::newRow("wide, End") << wide << "DejaVu Sans" << "End" << 1;
+  QTest::newRow("values, scroll bar to its end") << values << "DejaVu Sans" << "scroll end" << 0;
+  QTest::newRow("signs, scroll bar to the middle") << signs << "DejaVu Sans" << "scroll middle"
+                                                   << 0;
+  QTest::newRow("values, scroll bar to the middle, back")
+      << values << "Liberation Serif" << "scroll middle" << 120;
+}
+
+// A place far into a line is reached without measuring the line up to it, yet where the line is
+// in view, the caret stands on the edge of each character as the font puts it, and a click on a
+// character gives its position.
+void ListLongLineTest::farPlacesStandExactlyInView() {
+  QFETCH(QString, unit);
+  QFETCH(QString, family);
+  QFETCH(QString, reach);
+  QFETCH(int, back);
+  const QFont font(family, 11);
+  memo()->setFont(font);
+  const auto unit_bytes = static_cast<int>(unit.toUtf8().size());
+  const int count = 3'000'000 / unit_bytes;
+  memo()->setPlainText(unit.repeated(count));
+  QWidget* view = memo()->viewport();
+  view->repaint();
+  QScrollBar* horizontal = memo()->horizontalScrollBar();
+  if (reach == "End") {
+    QTest::keyClick(memo(), Qt::Key_End);
+  } else if (reach == "Ctrl+End") {
+    QTest::keyClick(memo(), Qt::Key_End, Qt::ControlModifier);
+  } else {
+    horizontal->setValue(reach == "scroll end" ? horizontal->maximum() : horizontal->maximum() / 2);
+    view->repaint();
+    QTest::mouseClick(view, Qt::LeftButton, {}, view->rect().center());
+  }
+  const int reached = memo()->CursorPosition().column;
+  QVERIFY(reached > 1'200'000);
+  QVERIFY(view->rect().contains(memo()->CharacterRect(memo()->CursorPosition()).topLeft()));
+
+  // A stretch of whole units, long enough to be cut in pieces, that ends where the caret is put.
+  const int end = reached - reached % unit_bytes - back * unit_bytes;
+  const int units = 1100 / unit_bytes + 1;
+  memo()->SetSelection({0, end}, {0, end});
+  const auto line_x = [&](int at) { return memo()->CharacterRect({0, at}).x() + horizontal->value(); };
+  const int caret = line_x(end);
+  const qreal exact = QFontMetricsF(font).horizontalAdvance(unit.repeated(units));
+  const int wide = caret - line_x(end - units * unit_bytes);
+  QVERIFY2(std::abs(wide - exact) <= 2,
+           qPrintable(QStringLiteral("%1 wide, %2 exact").arg(wide).arg(exact)));
+
+  // Each character about the caret in view, clicked, gives its position.
+  int clicked = 0;
+  int column = end - unit_bytes;
+  for (const QChar character : unit + unit) {
+    if (column >= count * unit_bytes) break;
+    const QRect rect = memo()->CharacterRect({0, column});
+    if (view->rect().contains(rect.center())) {
+      QCOMPARE(memo()->PositionAt({rect.left() + 1, rect.center().y()}),
+               (TextPosition{0, column}));
+      ++clicked;
+    }
+    column += static_cast<int>(QString(character).toUtf8().size());
+  }
+  QVERIFY(clicked >= 8);
+  // Across a piece: stepped over with the keys and back.
+  for (int step = 0; step < units * 2; ++step) QTest::keyClick(memo(), Qt::Key_Left);
+  for (int step = 0; step < units * 2; ++step) QTest::keyClick(memo(), Qt::Key_Right);
+  QCOMPARE(memo()->CursorPosition(), (TextPosition{0, end}));
+  QCOMPARE(line_x(end), caret);
 }
 
 QTEST_MAIN(ListLongLineTest)
