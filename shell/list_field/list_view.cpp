@@ -122,7 +122,13 @@ QRect ListView::CharacterRect(TextPosition position) const {
 }
 
 void ListView::Paint(QPainter& painter, const QRect& rect, int series_end) {
-  if (lines_.size() > kKeptLines) lines_.clear();
+  if (lines_.size() > kKeptLines) {
+    // The caret's line stays laid out: where a long line was measured far from its start is
+    // where it is drawn and where the caret was scrolled to.
+    auto caret = lines_.extract(model_.selection().cursor.line);
+    lines_.clear();
+    if (!caret.empty()) lines_.insert(std::move(caret));
+  }
   const QPalette palette = area_.palette();
   const ListModel::Selection& selection = model_.selection();
   const TextPosition start = selection.Start();

@@ -1,6 +1,7 @@
 // One long line in the list: it is drawn, typed in and scrolled in the time of a short one, it
 // shows its beginning as a short line would, the caret moves and is placed across the pieces it
-// is laid out in, and an input method sees only the stretch about the caret.
+// is laid out in, places far into it are reached without measuring it up to them and stand
+// exactly where the line is in view, and an input method sees only the stretch about the caret.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -58,6 +59,7 @@ class ListLongLineTest : public QObject {
   void inputMethodSeesTheStretchAroundTheCaret();
   void farPlacesStandExactlyInView_data();
   void farPlacesStandExactlyInView();
+  void endTakesNoLongerOnALongerLine();
 
  private:
   MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
@@ -180,41 +182,54 @@ void ListLongLineTest::inputMethodSeesTheStretchAroundTheCaret() {
 }
 
 void ListLongLineTest::farPlacesStandExactlyInView_data() {
-  QTest::addColumn<QString>("unit");  // repeated to a line of three megabytes
+  QTest::addColumn<QString>("first");  // repeated to the line's first 1.5 megabytes
+  QTest::addColumn<QString>("unit");   // repeated to three megabytes after them
   QTest::addColumn<QString>("family");
   QTest::addColumn<QString>("reach");
   QTest::addColumn<int>("back");  // units back from the place reached
   const QString values = QStringLiteral("1234,5678 ");
   const QString signs = QStringLiteral("Größe 12,5 µm ± 0,3 Ω; ");
   const QString wide = QStringLiteral("測定値 7,25 ");
-  QTest::newRow("values, End") << values << "DejaVu Sans" << "End" << 0;
-  QTest::newRow("values, End, a piece back") << values << "DejaVu Sans" << "End" << 110;
-  QTest::newRow("values, End, past what End measured") << values << "DejaVu Sans" << "End" << 1700;
-  QTest::newRow("values, Ctrl+End") << values << "Liberation Serif" << "Ctrl+End" << 3;
-  QTest::newRow("signs, End") << signs << "DejaVu Sans" << "End" << 0;
-  QTest::newRow("signs, End, past what End measured") << signs << "Liberation Sans" << "End"
-                                                      << 800;
-  QTest::newRow("wide, End") << wide << "DejaVu Sans" << "End" << 1;
-  QTest::newRow("values, scroll bar to its end") << values << "DejaVu Sans" << "scroll end" << 0;
-  QTest::newRow("signs, scroll bar to the middle") << signs << "DejaVu Sans" << "scroll middle"
-                                                   << 0;
+  const QString narrow = QStringLiteral("1 ");
+  QTest::newRow("values, End") << values << values << "DejaVu Sans" << "End" << 0;
+  QTest::newRow("values, End, a piece back") << values << values << "DejaVu Sans" << "End" << 110;
+  QTest::newRow("values, End, past what End measured")
+      << values << values << "DejaVu Sans" << "End" << 1700;
+  QTest::newRow("values, Ctrl+End") << values << values << "Liberation Serif" << "Ctrl+End" << 3;
+  QTest::newRow("signs, End") << signs << signs << "DejaVu Sans" << "End" << 0;
+  QTest::newRow("signs, End, past what End measured")
+      << signs << signs << "Liberation Sans" << "End" << 800;
+  QTest::newRow("wide, End") << wide << wide << "DejaVu Sans" << "End" << 1;
+  // What End estimates from the line's start is far too narrow for its end.
+  QTest::newRow("narrow, then wide, End") << narrow << wide << "DejaVu Sans" << "End" << 0;
+  QTest::newRow("narrow, then wide, End, past what End measured")
+      << narrow << wide << "DejaVu Sans" << "End" << 1500;
+  QTest::newRow("values, scroll bar to its end")
+      << values << values << "DejaVu Sans" << "scroll end" << 0;
+  QTest::newRow("signs, scroll bar to the middle")
+      << signs << signs << "DejaVu Sans" << "scroll middle" << 0;
   QTest::newRow("values, scroll bar to the middle, back")
-      << values << "Liberation Serif" << "scroll middle" << 120;
+      << values << values << "Liberation Serif" << "scroll middle" << 120;
 }
 
 // A place far into a line is reached without measuring the line up to it, yet where the line is
-// in view, the caret stands on the edge of each character as the font puts it, and a click on a
-// character gives its position.
+// in view, the caret stands on the edge of each character as the font puts it, a click on a
+// character gives its position, and the place stays where it is when the caret goes away and
+// comes back and when a key is typed after it.
 void ListLongLineTest::farPlacesStandExactlyInView() {
+  QFETCH(QString, first);
   QFETCH(QString, unit);
   QFETCH(QString, family);
   QFETCH(QString, reach);
   QFETCH(int, back);
   const QFont font(family, 11);
   memo()->setFont(font);
+  const QString start = first.repeated(1'500'000 / static_cast<int>(first.toUtf8().size()));
+  const auto start_bytes = static_cast<int>(start.toUtf8().size());
   const auto unit_bytes = static_cast<int>(unit.toUtf8().size());
   const int count = 3'000'000 / unit_bytes;
-  memo()->setPlainText(unit.repeated(count));
+  const int size = start_bytes + count * unit_bytes;
+  memo()->setPlainText(start + unit.repeated(count));
   QWidget* view = memo()->viewport();
   view->repaint();
   QScrollBar* horizontal = memo()->horizontalScrollBar();
@@ -228,14 +243,16 @@ void ListLongLineTest::farPlacesStandExactlyInView() {
     QTest::mouseClick(view, Qt::LeftButton, {}, view->rect().center());
   }
   const int reached = memo()->CursorPosition().column;
-  QVERIFY(reached > 1'200'000);
+  QVERIFY(reached > start_bytes);
   QVERIFY(view->rect().contains(memo()->CharacterRect(memo()->CursorPosition()).topLeft()));
 
   // A stretch of whole units, long enough to be cut in pieces, that ends where the caret is put.
-  const int end = reached - reached % unit_bytes - back * unit_bytes;
+  const int end = reached - (reached - start_bytes) % unit_bytes - back * unit_bytes;
   const int units = 1100 / unit_bytes + 1;
   memo()->SetSelection({0, end}, {0, end});
-  const auto line_x = [&](int at) { return memo()->CharacterRect({0, at}).x() + horizontal->value(); };
+  const auto line_x = [&](int at) {
+    return memo()->CharacterRect({0, at}).x() + horizontal->value();
+  };
   const int caret = line_x(end);
   const qreal exact = QFontMetricsF(font).horizontalAdvance(unit.repeated(units));
   const int wide = caret - line_x(end - units * unit_bytes);
@@ -246,7 +263,7 @@ void ListLongLineTest::farPlacesStandExactlyInView() {
   int clicked = 0;
   int column = end - unit_bytes;
   for (const QChar character : unit + unit) {
-    if (column >= count * unit_bytes) break;
+    if (column >= size) break;
     const QRect rect = memo()->CharacterRect({0, column});
     if (view->rect().contains(rect.center())) {
       QCOMPARE(memo()->PositionAt({rect.left() + 1, rect.center().y()}),
@@ -256,11 +273,43 @@ void ListLongLineTest::farPlacesStandExactlyInView() {
     column += static_cast<int>(QString(character).toUtf8().size());
   }
   QVERIFY(clicked >= 8);
-  // Across a piece: stepped over with the keys and back.
+  // Across a piece with the keys and back, and to the line's start and back.
   for (int step = 0; step < units * 2; ++step) QTest::keyClick(memo(), Qt::Key_Left);
   for (int step = 0; step < units * 2; ++step) QTest::keyClick(memo(), Qt::Key_Right);
   QCOMPARE(memo()->CursorPosition(), (TextPosition{0, end}));
   QCOMPARE(line_x(end), caret);
+  QTest::keyClick(memo(), Qt::Key_Home);
+  QCOMPARE(horizontal->value(), 0);
+  QTest::keyClick(memo(), Qt::Key_End);
+  QCOMPARE(line_x(end), caret);
+  // A key typed at the end leaves what comes before it in its place.
+  QTest::keyClick(memo(), Qt::Key_7);
+  QCOMPARE(line_x(end), caret);
+}
+
+// End measures the line where it ends, not up to there: on a line sixteen times as long it
+// takes about as long, where measuring the line took sixteen times as long.
+void ListLongLineTest::endTakesNoLongerOnALongerLine() {
+  const auto fastest_end = [&](int bytes) {
+    memo()->setPlainText(Values(bytes));
+    double fastest = 1e9;
+    for (int run = 0; run < 5; ++run) {
+      // A key at the start sends away what was measured after it.
+      memo()->SetSelection({}, {});
+      QTest::keyClick(memo(), Qt::Key_7);
+      memo()->viewport()->repaint();
+      QElapsedTimer timer;
+      timer.start();
+      QTest::keyClick(memo(), Qt::Key_End);
+      memo()->viewport()->repaint();
+      fastest = std::min(fastest, timer.nsecsElapsed() / 1e6);
+    }
+    return fastest;
+  };
+  const double shorter = fastest_end(2'000'000);
+  const double longer = fastest_end(32'000'000);
+  std::printf("End, fastest of 5: 2 MB line %.2f ms, 32 MB line %.2f ms\n", shorter, longer);
+  QVERIFY2(longer < 4 * shorter + 1, qPrintable(QString::number(longer)));
 }
 
 QTEST_MAIN(ListLongLineTest)
