@@ -19,6 +19,9 @@ constexpr std::size_t kKeptPieces = 64;
 // Bytes measured at once back from a place measured far into a line, so that scrolling back
 // from it measures seldom.
 constexpr int kChunk = 16 * 1024;
+// How many times as long a byte takes to measure where it is laid out as where it is measured
+// as printable ASCII.
+constexpr int kLaidCost = 128;
 
 }  // namespace
 
@@ -104,9 +107,44 @@ int LineLayout::Cut(int end, int start) const {
   return cut == start ? end : cut;  // not UTF-8: cut anywhere
 }
 
+bool LineLayout::Cheap(int from, int to) const {
+  if (to - from > kReach) return false;
+  std::int64_t work = 0;
+  for (int start = from; start < to && work <= kReach; start += kPiece) {
+    const int end = std::min(to, start + kPiece);
+    const std::string_view bytes =
+        line_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    work += (std::all_of(bytes.begin(), bytes.end(), PrintableAscii) ? 1 : kLaidCost) *
+            static_cast<std::int64_t>(bytes.size());
+  }
+  return work <= kReach;
+}
+
+// Printable ASCII, which measured series are made of, is measured character by character;
+// anything else is laid out.
 qreal LineLayout::Measured(int start, int end) const {
-  const qreal width = Measured(
-      line_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+  const std::string_view piece =
+      line_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+  qreal width = 0;
+  if (std::all_of(piece.begin(), piece.end(), PrintableAscii)) {
+    if (ascii_.empty()) {
+      const QFontMetricsF metrics(font_, device_);
+      for (char c = 0x20; c < 0x7F; ++c) ascii_.push_back(metrics.horizontalAdvance(QChar(c)));
+    }
+    for (const char c : piece) width += ascii_[static_cast<std::size_t>(c - 0x20)];
+    work_ += end - start;
+  } else {
+    QTextLayout layout(QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size())),
+                       font_, device_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine().setLineWidth(0);
+    layout.endLayout();
+    width = layout.lineAt(0).naturalTextWidth();
+    work_ += static_cast<std::int64_t>(kLaidCost) * (end - start);
+  }
   measured_width_ += width;
   measured_bytes_ += end - start;
   return width;
@@ -155,16 +193,18 @@ void LineLayout::Forward(int j, int column, qreal x) const {
   std::vector<Piece> measured;
   int start = pieces_[gap].start;
   qreal at = pieces_[gap].x;
-  const int first = start;
-  while (start < end) {
-    // A far x in a stretch estimated too wide is looked for anew from where this ends.
-    const bool wanted = start <= column || (at <= x && start - first < 2 * kReach);
-    // What is left of a stretch too short to estimate a place in is measured to its end.
-    if (!wanted && (open || end - start >= kReach)) break;
+  const auto measure = [&] {
     const int cut = std::min(end, Cut(start + kPiece, start));
     measured.push_back({start, true, at});
     at += Measured(start, cut);
     start = cut;
+  };
+  // A far x in a stretch estimated too wide is looked for anew from where this ends.
+  const std::int64_t budget = work_ + 2 * kReach;
+  while (start < end && (start <= column || (at <= x && work_ < budget))) measure();
+  // What is left of a stretch too short to estimate a place in is measured to its end.
+  if (!open && start < end && Cheap(start, end)) {
+    while (start < end) measure();
   }
   if (start < end) measured.push_back({start, false, at});
   pieces_.erase(pieces_.begin() + j);
@@ -186,7 +226,7 @@ void LineLayout::Backward(int j, int at) const {
   const int end = PieceEnd(j);
   const int target = std::min(at, end - kChunk);
   int from = target - kPiece <= begin ? begin : Cut(target, target - kPiece);
-  if (from - begin < kReach && GapBefore(j) >= 0) from = begin;
+  if (GapBefore(j) >= 0 && Cheap(begin, from)) from = begin;
   std::vector<Piece> measured;
   if (from > begin) measured.push_back({begin, false, pieces_[gap].x});
   for (int start = from; start < end;) {
@@ -228,12 +268,13 @@ void LineLayout::Island(int j, int at, int column, qreal x) const {
   qreal here = left + (was - left) * (from - begin) / (end - begin);
   std::vector<Piece> measured{{begin, false, left}};
   int start = from;
+  const std::int64_t budget = work_ + 2 * kReach;
   do {
     const int cut = std::min(end, Cut(start + kPiece, start));
     measured.push_back({start, true, here});
     here += Measured(start, cut);
     start = cut;
-  } while (start < end && (start <= column || (here <= x && start - from < 2 * kReach)));
+  } while (start < end && (start <= column || (here <= x && work_ < budget)));
   if (start < end) measured.push_back({start, false, here});
   pieces_.erase(pieces_.begin() + j);
   pieces_.insert(pieces_.begin() + j, measured.begin(), measured.end());
@@ -270,11 +311,11 @@ void LineLayout::Reach(int column, qreal x) const {
     }
     // From the nearer side where that is near, else where it is.
     const bool open = open_end_ && j == PieceCount() - 1;
-    if (at - begin <= kReach && (open || at - begin <= end - at)) {
+    if ((open || at - begin <= end - at) && Cheap(begin, at)) {
       Forward(j, column, raw);
     } else {
       if (open) open_end_ = false;  // the line's end keeps the width estimated now
-      if (end - at <= kReach && end - at < at - begin) {
+      if (end - at < at - begin && Cheap(at, end)) {
         Backward(j, at);
       } else {
         Island(j, at, column, raw);
@@ -313,29 +354,6 @@ int LineLayout::PieceOf(int column) const {
 int LineLayout::PieceAt(qreal x) const {
   Reach(-1, x);
   return Under(x);
-}
-
-// Printable ASCII, which measured series are made of, is measured character by character;
-// anything else is laid out.
-qreal LineLayout::Measured(std::string_view piece) const {
-  if (std::all_of(piece.begin(), piece.end(), PrintableAscii)) {
-    if (ascii_.empty()) {
-      const QFontMetricsF metrics(font_, device_);
-      for (char c = 0x20; c < 0x7F; ++c) ascii_.push_back(metrics.horizontalAdvance(QChar(c)));
-    }
-    qreal width = 0;
-    for (const char c : piece) width += ascii_[static_cast<std::size_t>(c - 0x20)];
-    return width;
-  }
-  QTextLayout layout(QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size())), font_,
-                     device_);
-  QTextOption option;
-  option.setWrapMode(QTextOption::NoWrap);
-  layout.setTextOption(option);
-  layout.beginLayout();
-  layout.createLine().setLineWidth(0);
-  layout.endLayout();
-  return layout.lineAt(0).naturalTextWidth();
 }
 
 qreal LineLayout::PreeditWidth() const {

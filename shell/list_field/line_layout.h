@@ -21,11 +21,11 @@ class QPaintDevice;
 // up to kWhole bytes is laid out whole. A longer one is cut into pieces of about kPiece bytes
 // that are laid out only where the line is looked at, and placed one after the other by their
 // widths, so that a line of a hundred million characters costs no more to draw, to type in or
-// to blink a caret in than a short one. A place more than kReach bytes from anything measured,
-// such as the line's end after End, is not measured up to: the stretch before it is given the
-// width its bytes take on average in what is measured so far, and what is measured there is
-// placed after it. A stretch keeps its width while it is measured from either side, so that
-// what is in view stays where it is drawn.
+// to blink a caret in than a short one. A place further from anything measured than kReach
+// bytes of printable ASCII take to measure, such as the line's end after End, is not measured
+// up to: the stretch before it is given the width its bytes take on average in what is
+// measured so far, and what is measured there is placed after it. A stretch keeps its width
+// while it is measured from either side, so that what is in view stays where it is drawn.
 class LineLayout {
  public:
   static constexpr int kWhole = 4096;
@@ -94,7 +94,9 @@ class LineLayout {
   // Where a piece that should end at `end` and begins at `start` is cut.
   int Cut(int end, int start) const;
   qreal Measured(int start, int end) const;
-  qreal Measured(std::string_view piece) const;
+  // Whether measuring from `from` to `to` costs no more than measuring kReach bytes of
+  // printable ASCII.
+  bool Cheap(int from, int to) const;
   // Width per byte of what is measured.
   qreal Density() const;
   // The least width a stretch of `bytes` may keep.
@@ -134,6 +136,7 @@ class LineLayout {
   mutable bool open_end_ = true;
   mutable qreal measured_width_ = 0;
   mutable std::int64_t measured_bytes_ = 0;
+  mutable std::int64_t work_ = 0;  // bytes measured, weighted by what measuring them costs
   mutable std::vector<qreal> ascii_;  // widths of the printable ASCII characters
   mutable std::map<int, std::unique_ptr<QTextLayout>> laid_;  // by where they begin
 };
