@@ -72,8 +72,8 @@ void ListControl::Changed(const LinesChanged& change) {
     removed = 1;
   } else {
     const bool one_line = removed == 1 && change.inserted == 1;
-    view_.LinesChanged(change.first,
-                       one_line ? std::optional(change.removed.front().view()) : std::nullopt);
+    view_.LinesReplaced(change.first, removed, change.inserted,
+                        one_line ? std::optional(change.removed.front().view()) : std::nullopt);
   }
   series_end_.Changed(change.first, removed, change.inserted);
   announcer_.Changed(change);

@@ -45,6 +45,16 @@ void ListView::LinesChanged(int first, std::optional<std::string_view> was) {
   }
 }
 
+void ListView::LinesReplaced(int first, int removed, int inserted,
+                             std::optional<std::string_view> was) {
+  std::map<int, std::unique_ptr<LineLayout>> after;
+  for (auto it = lines_.lower_bound(first + removed); it != lines_.end(); ++it) {
+    after.emplace_hint(after.end(), it->first - removed + inserted, std::move(it->second));
+  }
+  LinesChanged(first, was);
+  lines_.merge(after);
+}
+
 void ListView::LineEdited(int k, int column, std::size_t was_size) {
   const auto it = lines_.find(k);
   if (it == lines_.end() || !it->second) return;

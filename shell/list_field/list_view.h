@@ -52,6 +52,11 @@ class ListView : public QObject {
   // Lines from `first` on changed, or all of them with the font: they are laid out anew. Where
   // line `first` was `was` and is replaced by one line, what it shares with it is kept.
   void LinesChanged(int first, std::optional<std::string_view> was = std::nullopt);
+  // Lines from `first` on were replaced by `inserted` lines, `removed` of them: those after them
+  // keep their layouts where they stand now, so that a long line's places estimated far from its
+  // start stay where they were drawn.
+  void LinesReplaced(int first, int removed, int inserted,
+                     std::optional<std::string_view> was = std::nullopt);
   // Line `k`, `was_size` bytes long, was edited where it stands from `column` on, and the lines
   // after it stayed.
   void LineEdited(int k, int column, std::size_t was_size);

@@ -60,6 +60,7 @@ class ListLongLineTest : public QObject {
   void farPlacesStandExactlyInView_data();
   void farPlacesStandExactlyInView();
   void endTakesNoLongerOnALongerLine();
+  void farPlacesStayWhenOtherLinesChange();
 
  private:
   MeasurementEdit* memo() { return FindControl<MeasurementEdit>(*window_, "Memo1"); }
@@ -316,6 +317,26 @@ void ListLongLineTest::endTakesNoLongerOnALongerLine() {
   // Measuring the line up to its end took 23 ms for 32 MB and 1.5 ms for 2 MB.
   QVERIFY2(longer < 4 * shorter + 3, qPrintable(QString::number(longer)));
   QVERIFY2(signs < 4 * shorter + 15, qPrintable(QString::number(signs)));
+}
+
+// A line broken above a long line leaves the places estimated far into it where they were.
+void ListLongLineTest::farPlacesStayWhenOtherLinesChange() {
+  // Measured into its wide part before End, the line's end is estimated from both of its parts,
+  // where measuring its start alone would find it much nearer.
+  const QString line =
+      QStringLiteral("ii ").repeated(150'000) + QStringLiteral("WWWW ").repeated(600'000);
+  memo()->setPlainText(QStringLiteral("1\n") + line);
+  const auto size = static_cast<int>(line.toUtf8().size());
+  memo()->SetSelection({1, 900'000}, {1, 900'000});
+  QTest::keyClick(memo(), Qt::Key_End);
+  QScrollBar* horizontal = memo()->horizontalScrollBar();
+  const auto line_x = [&](TextPosition at) {
+    return memo()->CharacterRect(at).x() + horizontal->value();
+  };
+  const int end = line_x({1, size});
+  memo()->SetSelection({0, 1}, {0, 1});
+  QTest::keyClick(memo(), Qt::Key_Return);
+  QCOMPARE(line_x({2, size}), end);
 }
 
 QTEST_MAIN(ListLongLineTest)
