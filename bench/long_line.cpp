@@ -1,8 +1,8 @@
 // Times the list field on one long line in the real window (offscreen): a full repaint, a typed
 // key with the repaint it causes, a caret blink, a horizontal scroll by a page, the End key and
 // the scroll bar dragged to its end on a line measured only about its start, a click there, a
-// key typed at the end, one more with a screen reader listening, and the first key on the same
-// line read from a file.
+// horizontal scroll back by a page from the end, a key typed at the end, one more with a screen
+// reader listening, and the first key on the same line read from a file.
 //   long_line [BYTES...]   (default 1000000 100000000)
 // Each figure is the median and the largest of RUNS (default 15) in milliseconds. TEXT (UTF-8,
 // default "1234,5678 ") is what the line repeats.
@@ -186,6 +186,12 @@ int main(int argc, char** argv) {
             memo->viewport()->repaint();
           }));
     QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QApplication::sendEvent(memo, &end);
+    memo->viewport()->repaint();
+    Print("scroll a page left there", Time(runs, [&] {
+            horizontal->triggerAction(QAbstractSlider::SliderPageStepSub);
+            memo->viewport()->repaint();
+          }));
     QApplication::sendEvent(memo, &end);
     Print("key at the end", Time(runs, [&] {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
