@@ -286,6 +286,24 @@ void ListLongLineTest::farPlacesStandExactlyInView() {
   // A key typed at the end leaves what comes before it in its place.
   QTest::keyClick(memo(), Qt::Key_7);
   QCOMPARE(line_x(end), caret);
+  // An input method composes there with its caret inside its text, and the text it commits
+  // stands there.
+  auto* widget = static_cast<QWidget*>(memo());
+  const auto composing_x = [&] {
+    return widget->inputMethodQuery(Qt::ImCursorRectangle).toRect().x() -
+           view->geometry().x() + horizontal->value();
+  };
+  const int before = composing_x();
+  QInputMethodEvent compose(QStringLiteral("äW"), {{QInputMethodEvent::Cursor, 1, 1, {}}});
+  QApplication::sendEvent(memo(), &compose);
+  QVERIFY(std::abs(composing_x() - before - QFontMetricsF(font).horizontalAdvance(
+                                                 QStringLiteral("ä"))) <= 1);
+  QInputMethodEvent commit;
+  commit.setCommitString(QStringLiteral("äW"));
+  QApplication::sendEvent(memo(), &commit);
+  QCOMPARE(memo()->SelectedText(), QString());
+  QCOMPARE(memo()->CursorPosition(), (TextPosition{0, size + 4}));
+  QCOMPARE(line_x(end), caret);
 }
 
 // End measures the line where it ends, not up to there: on a line sixteen times as long it
