@@ -305,12 +305,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {Paste("\n"), kBackspace, kUndo, kUndo, kRedo},
                    Long("1\n#\n#\n2"),
                    1},
-        ScriptCase{"longer_line_shrinks_below_its_references_length",
-                   Long("#"),
-                   {0, kLonger},
-                   {Paste("\n"), Move(0, 10'000), Paste("\n"), kUndo},
-                   Long("#\n"),
-                   1},
         ScriptCase{"longer_line_shrinks_where_it_stands",
                    Long("#"),
                    {0, 0},
@@ -535,13 +529,6 @@ TEST(ListModelRandom, AgreesWithAPlainStringAfterEveryEdit) {
         reference.redo.push_back(std::exchange(reference.text, reference.undo.back()));
         reference.undo.pop_back();
       }
-    } else if (kind < 19 && random() % 8 == 0) {
-      what = "forget all but the newest step";
-      // Texts, and views of long lines, that nothing needs any more are freed.
-      model.SetHistoryBudget(0);
-      model.SetHistoryBudget(ListModel::kHistoryBudget);
-      if (reference.undo.size() > 1)
-        reference.undo.erase(reference.undo.begin(), reference.undo.end() - 1);
     } else if (kind < 19) {
       what = "redo";
       model.Redo();
