@@ -206,13 +206,18 @@ void LineLayout::Forward(int j, int column, qreal x) const {
   if (!open && start < end && Cheap(start, end)) {
     while (start < end) measure();
   }
+  Settle(j, std::move(measured), start, end, at, was, !open);
+}
+
+void LineLayout::Settle(int j, std::vector<Piece> measured, int start, int end, qreal at,
+                        qreal was, bool least) const {
   if (start < end) measured.push_back({start, false, at});
   pieces_.erase(pieces_.begin() + j);
   pieces_.insert(pieces_.begin() + j, measured.begin(), measured.end());
   const int next = j + static_cast<int>(measured.size());
   if (start == end) {
     Shift(next, at - was);
-  } else if (!open && was - at < Least(end - start)) {
+  } else if (least && was - at < Least(end - start)) {
     Shift(next, at + Least(end - start) - was);
   }
 }
@@ -275,15 +280,7 @@ void LineLayout::Island(int j, int at, int column, qreal x) const {
     here += Measured(start, cut);
     start = cut;
   } while (start < end && (start <= column || (here <= x && work_ < budget)));
-  if (start < end) measured.push_back({start, false, here});
-  pieces_.erase(pieces_.begin() + j);
-  pieces_.insert(pieces_.begin() + j, measured.begin(), measured.end());
-  const int next = j + static_cast<int>(measured.size());
-  if (start == end) {
-    Shift(next, here - was);
-  } else if (was - here < Least(end - start)) {
-    Shift(next, here + Least(end - start) - was);
-  }
+  Settle(j, std::move(measured), start, end, here, was, true);
 }
 
 void LineLayout::Reach(int column, qreal x) const {

@@ -91,6 +91,11 @@ class LineLayout {
   void Forward(int j, int column, qreal x) const;
   void Backward(int j, int at) const;
   void Island(int j, int at, int column, qreal x) const;
+  // Puts `measured`, and what is left from `start` to `end` as a stretch at `at`, in the place
+  // of stretch j, which reached `was`. What follows moves to where they end, or, with `least`,
+  // as far as the stretch left needs to keep its least width.
+  void Settle(int j, std::vector<Piece> measured, int start, int end, qreal at, qreal was,
+              bool least) const;
   // Where a piece that should end at `end` and begins at `start` is cut.
   int Cut(int end, int start) const;
   qreal Measured(int start, int end) const;
