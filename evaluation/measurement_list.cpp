@@ -14,8 +14,6 @@ std::uint64_t NewRevision() {
   return ++last;
 }
 
-namespace {
-
 using blocks16::Matches;
 
 std::size_t CountLineFeeds(std::string_view all) {
@@ -25,8 +23,6 @@ std::size_t CountLineFeeds(std::string_view all) {
   return count + static_cast<std::size_t>(
                      std::count(all.begin() + static_cast<std::ptrdiff_t>(i), all.end(), '\n'));
 }
-
-}  // namespace
 
 LineViews SplitLines(std::string_view all, LineBreaks breaks) {
   LineViews lines;

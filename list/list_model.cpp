@@ -53,16 +53,11 @@ void GiveBack() { messwerte::platform::GiveBackFreedMemory(); }
 
 ListModel::Lines ListModel::Split(std::string_view text) {
   using messwerte::blocks16::Matches;
-  // Sixteen bytes at a time, once to count the lines and once to take them: lines are short.
-  std::size_t count = 1, i = 0;
-  for (; i + 16 <= text.size(); i += 16)
-    count += static_cast<std::size_t>(std::popcount(Matches(text.data() + i, '\n')));
-  count += static_cast<std::size_t>(
-      std::count(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), '\n'));
   Lines lines;
-  lines.reserve(count);
-  std::size_t begin = 0;
-  for (i = 0; i + 16 <= text.size(); i += 16) {
+  lines.reserve(messwerte::CountLineFeeds(text) + 1);
+  // Sixteen bytes at a time: lines are short, a search call for each would cost more.
+  std::size_t begin = 0, i = 0;
+  for (; i + 16 <= text.size(); i += 16) {
     for (unsigned found = Matches(text.data() + i, '\n'); found != 0; found &= found - 1) {
       const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(found));
       lines.push_back(Ref(text.substr(begin, at - begin)));
