@@ -103,26 +103,22 @@ void Typing(MeasurementEdit& list, int lines, int runs, QCustomPlot& trace, cons
   const int length = static_cast<int>(list.model().Line(middle).size());
   list.SetSelection({middle, length}, {middle, length});
   QApplication::processEvents();
-  int typed = 0;
-  Print((std::string("key in the middle line, ") + how).c_str(), Time(2 * runs, [&] {
-          if (typed++ % 2 == 0) {
-            Key(list, Qt::Key_7, QStringLiteral("7"));
-          } else {
-            Key(list, Qt::Key_Backspace, QString());
-          }
-          finish();
-        }));
+  // The key, then Backspace taking it back, in turn.
+  const auto key_and_back = [&](const char* name, Qt::Key key, const QString& text) {
+    int typed = 0;
+    Print((std::string(name) + how).c_str(), Time(2 * runs, [&] {
+            if (typed++ % 2 == 0) {
+              Key(list, key, text);
+            } else {
+              Key(list, Qt::Key_Backspace, QString());
+            }
+            finish();
+          }));
+  };
+  key_and_back("key in the middle line, ", Qt::Key_7, QStringLiteral("7"));
   list.SetSelection({middle, length / 2}, {middle, length / 2});
   QApplication::processEvents();
-  typed = 0;
-  Print((std::string("Return/Backspace there, ") + how).c_str(), Time(2 * runs, [&] {
-          if (typed++ % 2 == 0) {
-            Key(list, Qt::Key_Return, QStringLiteral("\r"));
-          } else {
-            Key(list, Qt::Key_Backspace, QString());
-          }
-          finish();
-        }));
+  key_and_back("Return/Backspace there, ", Qt::Key_Return, QStringLiteral("\r"));
 }
 
 }  // namespace
